@@ -1,0 +1,82 @@
+#include "sweep/sweep.h"
+
+#include "midi/midi_channel.h"
+#include "platform/canvas.h"
+#include "platform/event_loop.h"
+#include "platform/text_conversions.h"
+#include "ramps/ramps.h"
+#include "sweep/sweep_view.h"
+
+#include <cmath>
+#include <limits>
+
+float sweepAngle = 0;
+float sweepY = 0;
+std::int32_t whole = 500;
+SweepView* sweepWindow = nullptr;
+
+namespace {
+
+// The step's arithmetic is done in extended precision (long double on x86-64), the angle
+// and height stored as 32-bit floats between steps.
+constexpr float kStartAngle = 1.5707963705062866f; // π/2 as a 32-bit float
+constexpr double kEndAngle = 7.853981633974483;    // 5π/2, inclusive
+constexpr double kAngleStep = 0.05;
+constexpr long double kAmplitude = 250;
+constexpr long double kHeight = 500;
+constexpr int kPlotWidth = 660;
+constexpr int kDiameter = 20;
+constexpr unsigned kPauseMs = 60;
+
+void preparePlot(Canvas& plot) {
+    plot.setPenWidth(4);
+    plot.setPenColor(colours::kRed);
+    plot.setBrushColor(colours::kGrey);
+    plot.rectangle(0, 0, kPlotWidth, static_cast<int>(kHeight));
+    // The baseline lies on the first row below the plot, so the plot clips it away.
+    plot.setPenWidth(1);
+    plot.setPenColor(colours::kBlack);
+    plot.moveTo(800, 500);
+    plot.lineTo(0, 500);
+}
+
+void drawStep(SweepView& view) {
+    Canvas& plot = view.plotCanvas();
+    const long double t = sweepAngle;
+    const long double x = 100 * t - 150;
+    sweepY =
+        static_cast<float>(std::sin(static_cast<double>(sweepAngle)) * kAmplitude + kAmplitude);
+    Sleep(kPauseMs);
+    const long double userY = kHeight - sweepY;
+    plot.setPenColor(colorRamp(static_cast<std::int32_t>(sweepY), whole));
+    plot.setBrushColor(colorRamp(static_cast<std::int32_t>(userY), whole));
+    plot.ellipse(static_cast<int>(x), static_cast<int>(sweepY), static_cast<int>(x + kDiameter),
+                 static_cast<int>(sweepY + static_cast<long double>(kDiameter)));
+    note = midiRamp(static_cast<std::int32_t>(userY), whole);
+    sendNote(note);
+    view.setEditXText(FloatToStr(static_cast<double>(x)));
+    view.setEditYText(FloatToStr(static_cast<double>(userY)));
+}
+
+} // namespace
+
+void runSweep() {
+    if (!sweepWindow)
+        return;
+    sweepWindow->refreshPlot();
+    preparePlot(sweepWindow->plotCanvas());
+    sweepAngle = kStartAngle;
+    // Comparing in extended precision; a NaN angle ends the loop.
+    while (static_cast<long double>(sweepAngle) <= static_cast<long double>(kEndAngle)) {
+        drawStep(*sweepWindow);
+        ProcessMessages();
+        // Events may have closed the window; the angle then already stands past the end.
+        sweepAngle = static_cast<float>(sweepAngle + static_cast<long double>(kAngleStep));
+    }
+}
+
+void stopSweeps() {
+    // Every sweep, nested or not, tests only the angle: past the end, each of them ends after
+    // its current step, as an interrupted sweep does after a nested one.
+    sweepAngle = std::numeric_limits<float>::infinity();
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class Canvas;
+
+// What a sweep works on: the plot PaintBox1 and the read-outs EditX and EditY of the main
+// window.
+class SweepView {
+public:
+    virtual Canvas& plotCanvas() = 0;
+    // Erases the plot at once.
+    virtual void refreshPlot() = 0;
+    virtual void setEditXText(const QString& text) = 0;
+    virtual void setEditYText(const QString& text) = 0;
+
+protected:
+    ~SweepView() = default;
+};

@@ -1,0 +1,158 @@
+#include "fake_sweep_view.h"
+#include "midi/midi_channel.h"
+#include "platform/event_loop.h"
+#include "ramps/ramps.h"
+#include "recording_midi_out.h"
+#include "sweep/sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+
+namespace {
+
+// A sweep against a recording window and device, its pauses taking no time. `atStep(n)`
+// runs an action as a pending event that the sweep's n-th step handles (steps from 1).
+class SweepTest : public testing::Test {
+protected:
+    void SetUp() override {
+        openMidiChannel();
+        device.words.clear();
+        whole = 500;
+        previousSleeper = setSleeper([this](unsigned milliseconds) {
+            EXPECT_EQ(milliseconds, 60u);
+            ++steps;
+            if (auto action = actions.find(steps); action != actions.end())
+                QTimer::singleShot(0, action->second);
+        });
+    }
+    void TearDown() override { setSleeper(previousSleeper); }
+
+    void atStep(int step, std::function<void()> action) { actions[step] = std::move(action); }
+
+    std::vector<int> notes() const {
+        std::vector<int> result;
+        for (std::uint32_t word : device.words) {
+            EXPECT_EQ(word & 0xFFFF00FF, 0x00640090u) << "a note-on, velocity 100, channel 1";
+            result.push_back(int(word >> 8 & 0xFF));
+        }
+        return result;
+    }
+
+    RecordingDevice device;
+    FakeSweepView view;
+    int steps = 0;
+    std::map<int, std::function<void()>> actions;
+    std::function<void(unsigned)> previousSleeper;
+};
+
+// What each circle must be, given its box and read-outs: the outline coloured by the screen
+// y, the fill and the note by the user's y, both with the given whole.
+void expectConsistent(const FakeSweepView::Circle& c, int note, std::int32_t whole) {
+    const int userY = static_cast<int>(c.y.toDouble());
+    EXPECT_EQ(c.box.right() - c.box.left(), 20);
+    EXPECT_EQ(c.box.bottom() - c.box.top(), 20);
+    EXPECT_EQ(c.pen, colorRamp(c.box.top(), whole));
+    EXPECT_EQ(c.brush, colorRamp(userY, whole));
+    EXPECT_EQ(note, midiRamp(userY, whole));
+    EXPECT_EQ(c.box.left(), static_cast<int>(c.x.toDouble()));
+}
+
+} // namespace
+
+TEST_F(SweepTest, WholeOf500TracesTheSineOnceRisingAndFalling) {
+    runSweep();
+    ASSERT_EQ(view.circles.size(), 126u);
+    const std::vector<int> notes = this->notes();
+    ASSERT_EQ(notes.size(), 126u);
+
+    EXPECT_EQ(view.refreshes, 1);
+    ASSERT_EQ(view.rectangles.size(), 1u);
+    EXPECT_EQ(view.rectangles[0], QRect(QPoint(0, 0), QPoint(660, 500)));
+    EXPECT_EQ(view.penTrail, (std::vector<QString>{"move 800,500", "line 0,500"}));
+
+    const auto& first = view.circles.front();
+    EXPECT_EQ(first.box, QRect(QPoint(7, 500), QPoint(27, 520)));
+    EXPECT_EQ(first.pen, 0u);
+    EXPECT_EQ(first.brush, 0u);
+    EXPECT_EQ(first.x, "7.07963705062866");
+    EXPECT_EQ(first.y, "0");
+    EXPECT_EQ(view.circles[63].box.left(), 322);
+    EXPECT_EQ(view.circles[63].y, "499.991163073108");
+    EXPECT_EQ(view.circles.back().box.left(), 632);
+    EXPECT_EQ(view.circles.back().x, "632.080888748169");
+    EXPECT_EQ(view.circles.back().y, "0.137542724609375");
+
+    for (int step = 1; step <= 126; ++step) {
+        SCOPED_TRACE(step);
+        const int note = notes[step - 1];
+        if (step <= 6 || step >= 121) {
+            EXPECT_EQ(note, 35);
+        }
+        if (step >= 59 && step <= 69) {
+            EXPECT_EQ(note, 81);
+        }
+        if (step > 1) {
+            EXPECT_TRUE(step <= 64 ? note >= notes[step - 2] : note <= notes[step - 2]);
+        }
+        expectConsistent(view.circles[step - 1], note, 500);
+    }
+    // The pen and brush of the last step stay set, with the pen 1 pixel wide.
+    EXPECT_EQ(view.penWidth, 1);
+    EXPECT_EQ(view.penColour, view.circles.back().pen);
+    EXPECT_EQ(view.brushColour, view.circles.back().brush);
+    EXPECT_EQ(::note, notes.back());
+}
+
+TEST_F(SweepTest, WholeOf1MakesEveryCircleBlackAndEveryNote35) {
+    whole = 1;
+    runSweep();
+    ASSERT_EQ(view.circles.size(), 126u);
+    for (const auto& c : view.circles) {
+        EXPECT_EQ(c.pen, 0u);
+        EXPECT_EQ(c.brush, 0u);
+    }
+    EXPECT_EQ(notes(), std::vector<int>(126, 35));
+}
+
+TEST_F(SweepTest, WholeChangedDuringASweepCountsFromTheNextStep) {
+    atStep(40, [] { whole = 250; });
+    runSweep();
+    const std::vector<int> notes = this->notes();
+    ASSERT_EQ(notes.size(), 126u);
+    for (int step = 1; step <= 126; ++step) {
+        SCOPED_TRACE(step);
+        expectConsistent(view.circles[step - 1], notes[step - 1], step <= 40 ? 500 : 250);
+    }
+}
+
+TEST_F(SweepTest, RunDuringASweepStartsAgainAndOnlyOneSweepCompletes) {
+    runSweep();
+    const auto alone = view.circles;
+    view.circles.clear();
+    view.refreshes = 0;
+    device.words.clear();
+    steps = 0;
+
+    atStep(30, [] { runSweep(); });
+    runSweep();
+    EXPECT_EQ(view.refreshes, 2);
+    ASSERT_EQ(view.circles.size(), 30u + 126u);
+    EXPECT_EQ(device.words.size(), 30u + 126u);
+    for (size_t i = 0; i < 126; ++i) {
+        EXPECT_EQ(view.circles[30 + i].box, alone[i].box);
+        EXPECT_EQ(view.circles[30 + i].y, alone[i].y);
+    }
+}
+
+TEST_F(SweepTest, StoppingEndsEverySweepAtOnce) {
+    atStep(10, [] { runSweep(); });
+    atStep(20, [] { stopSweeps(); });
+    runSweep();
+    EXPECT_EQ(view.circles.size(), 20u);
+    EXPECT_EQ(device.words.size(), 20u);
+}

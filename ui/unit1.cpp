@@ -1,0 +1,56 @@
+#include "ui/unit1.h"
+
+#include "midi/midi_channel.h"
+#include "platform/text_conversions.h"
+#include "sweep/sweep.h"
+
+#include <QCloseEvent>
+
+TForm1* Form1 = nullptr;
+
+// The pictures are compiled into the program's library, whose resources need registering
+// (outside any namespace, as Qt requires).
+static void registerPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
+
+namespace {
+constexpr QPoint kDesignedPosition(411, 120);
+} // namespace
+
+TForm1::TForm1(QWidget* owner) : QWidget(owner) {
+    registerPictures();
+    ui.setupUi(this);
+    // The window opens where it was designed, not centred.
+    move(kDesignedPosition);
+    // Qt paints every window through an off-screen back buffer already: double buffering
+    // needs no switch.
+    connect(ui.ButtonRun, &QPushButton::clicked, this, &TForm1::ButtonRunClick);
+    connect(ui.TrackBarWhole, &QSlider::valueChanged, this, &TForm1::TrackBarWholeChange);
+    connect(ui.EditWhole, &QLineEdit::textChanged, this, &TForm1::EditWholeChange);
+    sweepWindow = this;
+    openMidiChannel();
+}
+
+TForm1::~TForm1() {
+    stopSweeps();
+    sweepWindow = nullptr;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    stopSweeps();
+    QWidget::closeEvent(event);
+}
+
+void TForm1::ButtonRunClick() {
+    runSweep();
+}
+
+void TForm1::TrackBarWholeChange() {
+    whole = ui.TrackBarWhole->value();
+    ui.EditWhole->setText(QString::asprintf("%i", whole));
+}
+
+void TForm1::EditWholeChange() {
+    ui.TrackBarWhole->setValue(StrToInt(ui.EditWhole->text()));
+}

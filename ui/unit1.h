@@ -1,0 +1,33 @@
+#pragma once
+
+#include "sweep/sweep_view.h"
+#include "ui_unit1.h"
+
+#include <QWidget>
+
+// The program's one window: the plot with its read-outs and legends, and the controls that
+// set `whole` and start a sweep. Its layout is ui/unit1.ui.
+class TForm1 : public QWidget, public SweepView {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* owner = nullptr);
+    ~TForm1() override;
+
+    Ui::TForm1 ui;
+
+    Canvas& plotCanvas() override { return *ui.PaintBox1; }
+    void refreshPlot() override { ui.PaintBox1->Refresh(); }
+    void setEditXText(const QString& text) override { ui.EditX->setText(text); }
+    void setEditYText(const QString& text) override { ui.EditY->setText(text); }
+
+    void ButtonRunClick();
+    void TrackBarWholeChange();
+    void EditWholeChange();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// The main window, while it exists.
+extern TForm1* Form1;
