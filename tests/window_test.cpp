@@ -121,7 +121,7 @@ TEST_F(WindowTest, LayoutAsDesigned) {
         {"Label13", "QLabel", {60, 671, 456, 16}, T5, 13, true},
         {"EditX", "QLineEdit", {400, 580, 45, 22}, "0", 11, false},
         {"EditY", "QLineEdit", {269, 536, 45, 22}, "0", 11, false},
-        {"GroupBox1", "QGroupBox", {806, 628, 297, 125}, T6, 13, true},
+        {"GroupBox1", "GroupBox", {806, 628, 297, 125}, T6, 13, true},
         {"TrackBarWhole", "QSlider", {35, 24, 175, 45}, {}, 13, true},
         {"EditWhole", "DigitsEdit", {216, 27, 41, 24}, "500", 13, true},
         {"ButtonRun", "QPushButton", {32, 75, 225, 32}, "Run", 16, true},
@@ -198,6 +198,7 @@ TEST_F(WindowTest, RunButtonSweepsAndTheReadOutsShowTheLastStep) {
     EXPECT_EQ(device.words.size(), 1u + 126u);
     EXPECT_EQ(form->ui.EditX->text(), "632.080888748169");
     EXPECT_EQ(form->ui.EditY->text(), "0.137542724609375");
+    EXPECT_EQ(form->ui.EditX->cursorPosition(), 0) << "a long number shows its start";
 }
 
 TEST_F(WindowTest, PlotKeepsItsDrawingWhenRepainted) {

@@ -42,6 +42,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
+// A read-out too narrow for its number shows the number's start, as the user reads it.
+void TForm1::showReadOut(QLineEdit* readOut, const QString& text) {
+    readOut->setText(text);
+    readOut->setCursorPosition(0);
+}
+
 void TForm1::ButtonRunClick() {
     runSweep();
 }

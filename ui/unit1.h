@@ -18,8 +18,8 @@ public:
 
     Canvas& plotCanvas() override { return *ui.PaintBox1; }
     void refreshPlot() override { ui.PaintBox1->Refresh(); }
-    void setEditXText(const QString& text) override { ui.EditX->setText(text); }
-    void setEditYText(const QString& text) override { ui.EditY->setText(text); }
+    void setEditXText(const QString& text) override { showReadOut(ui.EditX, text); }
+    void setEditYText(const QString& text) override { showReadOut(ui.EditY, text); }
 
     void ButtonRunClick();
     void TrackBarWholeChange();
@@ -27,6 +27,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    static void showReadOut(QLineEdit* readOut, const QString& text);
 };
 
 // The main window, while it exists.

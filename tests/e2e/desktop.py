@@ -1,0 +1,181 @@
+"""A private desktop for tests of the real program: an X server (Xvfb), optionally an audio
+server (PulseAudio with a null sink whose monitor can be recorded), and the program itself,
+driven with real input events and seen through screenshots."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+PROGRAM = os.environ.get("RAMP_SONIFIER", "build/ramp-sonifier")
+TITLE = "Sonification and Visualization using midiRamp( ) and colorRamp( ) functions."
+
+
+class Image:
+    """An RGB picture read from PPM bytes."""
+
+    def __init__(self, ppm):
+        fields, position = [], 0
+        while len(fields) < 4:
+            while ppm[position:position + 1].isspace():
+                position += 1
+            if ppm[position:position + 1] == b"#":
+                position = ppm.index(b"\n", position)
+                continue
+            end = position
+            while not ppm[end:end + 1].isspace():
+                end += 1
+            fields.append(ppm[position:end])
+            position = end
+        assert fields[0] == b"P6" and fields[3] == b"255", fields
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.pixels = ppm[position + 1:]
+
+    @classmethod
+    def load(cls, path):
+        return cls(subprocess.run(["convert", path, "-depth", "8", "ppm:-"], check=True,
+                                  capture_output=True).stdout)
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.pixels[i:i + 3])
+
+
+class Desktop:
+    """Xvfb on a free display, with PulseAudio if `audio`; stops everything on exit."""
+
+    def __init__(self, audio=False, width=1600, height=1000):
+        self.audio = audio
+        self.size = (width, height)
+        self.processes = []
+        self.folder = tempfile.mkdtemp(prefix="ramp-desktop-")
+        self.env = dict(os.environ)
+        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "PULSE_SERVER"):
+            self.env.pop(name, None)
+
+    def __enter__(self):
+        read, write = os.pipe()
+        xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0",
+             "%dx%dx24" % self.size, "-nolisten", "tcp", "-noreset"],
+            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        self.processes.append(xvfb)
+        with os.fdopen(read) as pipe:
+            display = pipe.readline().strip()
+        assert display, "Xvfb did not start"
+        self.env["DISPLAY"] = ":" + display
+        self.env["XDG_RUNTIME_DIR"] = self.folder
+        if self.audio:
+            self.start_audio()
+        return self
+
+    def __exit__(self, *error):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.send_signal(signal.SIGTERM)
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def start_audio(self):
+        """A PulseAudio server of our own with a null sink "out", reached through the ALSA
+        default device as on a desktop."""
+        pulse = os.path.join(self.folder, "pulse")
+        os.makedirs(pulse)
+        env = dict(self.env, HOME=pulse, PULSE_RUNTIME_PATH=pulse, XDG_RUNTIME_DIR=pulse)
+        server = subprocess.Popen(
+            ["pulseaudio", "--daemonize=no", "--system=false", "-n", "--exit-idle-time=-1",
+             "--disallow-exit=yes", "--realtime=no", "--high-priority=no",
+             "--use-pid-file=no", "--log-target=stderr",
+             "--load=module-null-sink sink_name=out norewinds=1",
+             "--load=module-native-protocol-unix socket=%s/native auth-anonymous=1" % pulse],
+            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(server)
+        self.env["PULSE_SERVER"] = "unix:%s/native" % pulse
+        for _ in range(100):
+            if subprocess.run(["pactl", "info"], env=self.env,
+                              capture_output=True).returncode == 0:
+                return
+            time.sleep(0.1)
+        raise AssertionError("PulseAudio did not start")
+
+    def stop_audio(self):
+        """The audio server goes away, as when a desktop's sound server crashes."""
+        for process in self.processes:
+            if process.args[0] == "pulseaudio":
+                process.kill()
+                process.wait()
+
+    def record(self):
+        """Starts recording what the null sink plays; stop() returns the 16-bit left
+        channel at 44.1 kHz."""
+        return Recording(self)
+
+    def run(self, *command, **kwargs):
+        return subprocess.run(command, env=self.env, check=True, capture_output=True,
+                              text=True, **kwargs).stdout
+
+    def start_program(self, extra_env=None):
+        env = dict(self.env, **(extra_env or {}))
+        program = subprocess.Popen([PROGRAM], env=env, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True)
+        self.processes.append(program)
+        return program
+
+    def wait_window(self, timeout=20):
+        """The main window's X id, once it is shown and painted."""
+        window = self.run("xdotool", "search", "--sync", "--onlyvisible", "--name", "^" +
+                          TITLE.replace("(", "\\(").replace(")", "\\)") + "$",
+                          timeout=timeout).split()[0]
+        time.sleep(0.5)
+        return window
+
+    def geometry(self, window):
+        info = self.run("xwininfo", "-id", window)
+        value = {line.split(":")[0].strip(): line.split(":")[1].strip()
+                 for line in info.splitlines() if ":" in line}
+        return (int(value["Absolute upper-left X"]), int(value["Absolute upper-left Y"]),
+                int(value["Width"]), int(value["Height"]))
+
+    def screenshot(self, path=None):
+        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
+                             check=True, capture_output=True).stdout
+        if path:
+            subprocess.run(["convert", "ppm:-", path], input=ppm, check=True)
+        return Image(ppm)
+
+    def click(self, x, y):
+        self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
+
+    def key(self, *keys):
+        self.run("xdotool", "key", "--delay", "30", *keys)
+
+    def type(self, text):
+        self.run("xdotool", "type", "--delay", "40", text)
+
+
+class Recording:
+    def __init__(self, desktop):
+        self.path = os.path.join(desktop.folder, "recording.raw")
+        self.output = open(self.path, "wb")
+        self.process = subprocess.Popen(
+            ["parec", "-d", "out.monitor", "--format=s16le", "--rate=44100",
+             "--channels=2", "--latency-msec=20"],
+            env=desktop.env, stdout=self.output)
+        time.sleep(0.5)
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+        self.output.close()
+        import array
+        samples = array.array("h")
+        with open(self.path, "rb") as raw:
+            samples.frombytes(raw.read())
+        return samples[0::2]
