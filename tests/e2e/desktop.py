@@ -113,8 +113,8 @@ class Desktop:
                 process.wait()
 
     def record(self):
-        """Starts recording what the null sink plays; stop() returns the 16-bit left
-        channel at 44.1 kHz."""
+        """Starts recording what the null sink plays; stop() returns the left channel at
+        44.1 kHz as floats."""
         return Recording(self)
 
     def run(self, *command, **kwargs):
@@ -153,6 +153,20 @@ class Desktop:
     def click(self, x, y):
         self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
 
+    def close(self, window):
+        """Asks the window to close, as a window manager does for the user's close button."""
+        from Xlib import X, display
+        from Xlib.protocol import event
+        screen = display.Display(self.env["DISPLAY"])
+        target = screen.create_resource_object("window", int(window))
+        protocols = screen.intern_atom("WM_PROTOCOLS")
+        message = event.ClientMessage(
+            window=target, client_type=protocols,
+            data=(32, [screen.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+        target.send_event(message, event_mask=X.NoEventMask)
+        screen.flush()
+        screen.close()
+
     def key(self, *keys):
         self.run("xdotool", "key", "--delay", "30", *keys)
 
@@ -168,14 +182,17 @@ class Recording:
             ["parec", "-d", "out.monitor", "--format=s16le", "--rate=44100",
              "--channels=2", "--latency-msec=20"],
             env=desktop.env, stdout=self.output)
+        self.started = time.monotonic()
         time.sleep(0.5)
+
+    def elapsed(self):
+        """Seconds since recording started, roughly where the recording has got to."""
+        return time.monotonic() - self.started
 
     def stop(self):
         self.process.terminate()
         self.process.wait()
         self.output.close()
-        import array
-        samples = array.array("h")
-        with open(self.path, "rb") as raw:
-            samples.frombytes(raw.read())
-        return samples[0::2]
+        import numpy
+        stereo = numpy.fromfile(self.path, dtype="<i2").reshape(-1, 2)
+        return stereo[:, 0].astype(float) / 32768

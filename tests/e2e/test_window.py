@@ -4,13 +4,11 @@ import os
 import time
 import unittest
 
-import reference
 from desktop import Desktop, Image
+from plot import GREY, RED, RUN_BUTTON, WINDOW, at, circle_mismatches, plot_pixel
 
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 PICTURES = os.path.join(SOURCE, "ui", "pictures")
-WINDOW = (411, 120, 1174, 761)
-PLOT = (342, 64)
 SILVER = (192, 192, 192)
 LABELS = {  # left, top, width, height of the labels and read-outs that show text
     "Label1": (616, 578, 121, 22), "Label2": (271, 288, 44, 44),
@@ -39,10 +37,6 @@ class WindowTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.desktop.__exit__(None, None, None)
 
-    def at(self, image, x, y):
-        """A pixel of the window's client area."""
-        return image.pixel(WINDOW[0] + x, WINDOW[1] + y)
-
     def test_opens_where_designed_at_its_size(self):
         self.assertEqual(self.desktop.geometry(self.window), WINDOW)
 
@@ -52,41 +46,31 @@ class WindowTest(unittest.TestCase):
         for picture, left, top in [(keyboard, 15, 8), (strip, 1064, 64), (strip, 1077, 64),
                                    (strip, 1090, 64)]:
             mismatches = sum(
-                self.at(self.before, left + x, top + y) != picture.pixel(x, y)
+                at(self.before, left + x, top + y) != picture.pixel(x, y)
                 for y in range(picture.height) for x in range(picture.width))
             self.assertEqual(mismatches, 0, (left, top))
 
     def test_texts_are_in_place_and_the_plot_is_blank(self):
         for name, (left, top, width, height) in LABELS.items():
-            dark = sum(is_dark(self.at(self.before, left + x, top + y))
+            dark = sum(is_dark(at(self.before, left + x, top + y))
                        for x in range(width) for y in range(height))
             self.assertGreater(dark, 10, name)
-        background = self.at(self.before, 2, 2)
-        plot = {self.at(self.before, PLOT[0] + x, PLOT[1] + y)
+        background = at(self.before, 2, 2)
+        plot = {plot_pixel(self.before, x, y)
                 for x in range(0, 660, 4) for y in range(0, 500, 4)}
         self.assertEqual(plot, {background})
-        self.assertEqual(self.at(self.before, 806 + 10, 628 + 118), SILVER)
+        self.assertEqual(at(self.before, 806 + 10, 628 + 118), SILVER)
 
     def test_run_draws_the_band_of_circles(self):
         # A Run click on the button inside the group box; the sweep takes about 7.6 s.
-        self.desktop.click(WINDOW[0] + 806 + 32 + 112, WINDOW[1] + 628 + 75 + 16)
+        self.desktop.click(WINDOW[0] + RUN_BUTTON[0], WINDOW[1] + RUN_BUTTON[1])
         time.sleep(10)
         after = self.desktop.screenshot()
-        plot = lambda x, y: self.at(after, PLOT[0] + x, PLOT[1] + y)
         for x, y in [(1, 250), (658, 250), (100, 1), (330, 498)]:
-            self.assertEqual(plot(x, y), (255, 0, 0), "the red frame at %d,%d" % (x, y))
-        self.assertEqual(plot(330, 300), (128, 128, 128))
-        steps = reference.sweep()
-        checked = 0
-        for k, step in enumerate(steps):
-            x, y = step["left"] + 3, step["top"] + 10
-            later = steps[k + 1:]
-            if not (4 <= x < 656 and 4 <= y < 496) or any(
-                    (x - s["left"] - 10) ** 2 + (y - s["top"] - 10) ** 2 <= 11 ** 2
-                    for s in later):
-                continue
-            self.assertEqual(plot(x, y), step["fill"], "step %d" % (k + 1))
-            checked += 1
+            self.assertEqual(plot_pixel(after, x, y), RED, "the red frame at %d,%d" % (x, y))
+        self.assertEqual(plot_pixel(after, 330, 300), GREY)
+        wrong, checked = circle_mismatches(after, 500)
+        self.assertEqual(wrong, [])
         self.assertGreater(checked, 100)
 
 

@@ -1,0 +1,37 @@
+"""What the plot must show after a sweep, worked out from the reference sweep."""
+
+import reference
+
+WINDOW = (411, 120, 1174, 761)
+PLOT = (342, 64)
+RUN_BUTTON = (806 + 32 + 112, 628 + 75 + 16)
+WHOLE_EDIT = (806 + 216 + 20, 628 + 27 + 12)
+RED, GREY = (255, 0, 0), (128, 128, 128)
+
+
+def at(image, x, y):
+    """A pixel of the window's client area."""
+    return image.pixel(WINDOW[0] + x, WINDOW[1] + y)
+
+
+def plot_pixel(image, x, y):
+    return at(image, PLOT[0] + x, PLOT[1] + y)
+
+
+def circle_mismatches(image, whole):
+    """Steps whose circle, where no later circle covers it, is not filled with the colour
+    colorRamp gives it; and how many steps could be checked."""
+    steps = reference.sweep(whole)
+    wrong, checked = [], 0
+    for k, step in enumerate(steps):
+        # Just inside the circle's left edge, at its middle: the next circles stand 5 pixels
+        # further right, so this point stays uncovered unless the path turns.
+        x, y = step["left"] + 3, step["top"] + 10
+        if not (4 <= x < 656 and 4 <= y < 496) or any(
+                (x - s["left"] - 10) ** 2 + (y - s["top"] - 10) ** 2 <= 11 ** 2
+                for s in steps[k + 1:]):
+            continue
+        checked += 1
+        if plot_pixel(image, x, y) != step["fill"]:
+            wrong.append((k + 1, plot_pixel(image, x, y), step["fill"]))
+    return wrong, checked

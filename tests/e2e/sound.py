@@ -1,0 +1,82 @@
+"""Finds the notes in recorded sound. The synthesizer is deterministic and starts notes on
+64-frame blocks, so what a run of notes sounds like can be rendered offline (render_notes)
+sample for sample: each note is found in what is left of the recording once the notes
+before it are taken away, by matching the attacks of all the candidate notes."""
+
+import os
+import subprocess
+
+import numpy as np
+
+RATE = 44100
+BLOCK = 64
+LOWEST, HIGHEST = 35, 81
+ATTACK = int(0.040 * RATE)  # how much of each note's start is matched
+LEAD = 70 * BLOCK  # where rendered sound starts, so that notes fall on blocks
+HISTORY = int(1.5 * RATE)  # notes older than this are quiet enough to leave in
+
+
+def render(strikes, until):
+    """Left channel of the notes [(frame, note)] rendered up to frame `until`."""
+    lines = ["%d %d\n" % strike for strike in strikes] + ["%d\n" % until]
+    out = subprocess.run([os.environ["RENDER_NOTES"]], input="".join(lines).encode(),
+                         capture_output=True, check=True).stdout
+    return np.frombuffer(out, dtype="<i2").reshape(-1, 2)[:, 0].astype(float) / 32768
+
+
+def attacks():
+    """The start of each candidate note struck alone."""
+    return {note: render([(LEAD, note)], LEAD + ATTACK)[LEAD:]
+            for note in range(LOWEST, HIGHEST + 1)}
+
+
+def _best_match(segment, candidates):
+    """(score, note, offset): the candidate attack that best matches somewhere in the
+    segment, by normalised correlation."""
+    size = 1 << (len(segment) + ATTACK).bit_length()
+    spectrum = np.fft.rfft(segment, size)
+    energy = np.cumsum(np.concatenate(([0.0], segment ** 2)))
+    local = np.sqrt(energy[ATTACK:] - energy[:-ATTACK]) + 1e-12
+    best = (-1.0, 0, 0)
+    for note, attack in candidates.items():
+        corr = np.fft.irfft(spectrum * np.conj(np.fft.rfft(attack, size)), size)
+        scores = corr[:len(local)] / (local * np.linalg.norm(attack))
+        offset = int(np.argmax(scores))
+        if scores[offset] > best[0]:
+            best = (float(scores[offset]), note, offset)
+    return best
+
+
+def find_notes(audio, count, candidates, gap=(0.030, 0.150)):
+    """[(onset frame, note, score)] for `count` notes struck one after another, each `gap`
+    seconds after the one before; the first where the sound starts."""
+    start = int(np.argmax(np.abs(audio) > 0.01 * np.abs(audio).max()))
+    window = (max(0, start - BLOCK * 8), start + BLOCK * 8)
+    found = []
+    while len(found) < count and window[1] + ATTACK <= len(audio):
+        segment = audio[window[0]:window[1] + ATTACK].copy()
+        recent = [(frame, note) for frame, note, _ in found if frame > window[0] - HISTORY]
+        if recent:
+            # Placed so that the latest note, the loudest, falls on a block exactly; the
+            # others are rounded to blocks, which is exact while the output's block grid
+            # has not slipped.
+            base = recent[-1][0] - LEAD - BLOCK * ((recent[-1][0] - recent[0][0]) // BLOCK + 1)
+            strikes = [(frame - base, note) for frame, note in recent]
+            strikes = [(BLOCK * round(frame / BLOCK), note) for frame, note in strikes]
+            predicted = render(strikes, window[1] + ATTACK - base)
+            segment -= predicted[window[0] - base:]
+        score, note, offset = _best_match(segment, candidates)
+        onset = window[0] + offset
+        found.append((onset, note, score))
+        window = (onset + int(gap[0] * RATE), onset + int(gap[1] * RATE))
+    return found
+
+
+def dropouts(audio, first, last, shortest=0.001):
+    """Stretches of digital silence between two frames, in seconds from the start: while
+    notes ring, the only silence is an output that ran dry."""
+    silent = np.concatenate(([0], (audio[first:last] == 0).astype(int), [0]))
+    edges = np.diff(silent)
+    starts, ends = np.where(edges == 1)[0], np.where(edges == -1)[0]
+    return [((first + s) / RATE, (e - s) / RATE) for s, e in zip(starts, ends)
+            if e - s >= shortest * RATE]
