@@ -46,8 +46,9 @@ class Image:
 class Desktop:
     """Xvfb on a free display, with PulseAudio if `audio`; stops everything on exit."""
 
-    def __init__(self, audio=False, width=1600, height=1000):
+    def __init__(self, audio=False, accessibility=False, width=1600, height=1000):
         self.audio = audio
+        self.accessibility = accessibility
         self.size = (width, height)
         self.processes = []
         self.folder = tempfile.mkdtemp(prefix="ramp-desktop-")
@@ -70,6 +71,8 @@ class Desktop:
         self.env["XDG_RUNTIME_DIR"] = self.folder
         if self.audio:
             self.start_audio()
+        if self.accessibility:
+            self.start_accessibility()
         return self
 
     def __exit__(self, *error):
@@ -104,6 +107,30 @@ class Desktop:
                 return
             time.sleep(0.1)
         raise AssertionError("PulseAudio did not start")
+
+    def start_accessibility(self):
+        """A session bus with the accessibility bus on it, switched on as a screen reader
+        switches it on, so that programs started afterwards expose their controls."""
+        read, write = os.pipe()
+        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork",
+                                "--print-address=%d" % write], pass_fds=[write],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        self.processes.append(bus)
+        with os.fdopen(read) as pipe:
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = pipe.readline().strip()
+        self.processes.append(subprocess.Popen(
+            ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=self.env,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        for _ in range(100):
+            if subprocess.run(
+                    ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+                     "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
+                     "string:org.a11y.Status", "string:IsEnabled", "variant:boolean:true"],
+                    env=self.env, capture_output=True).returncode == 0:
+                return
+            time.sleep(0.1)
+        raise AssertionError("the accessibility bus did not start")
 
     def stop_audio(self):
         """The audio server goes away, as when a desktop's sound server crashes."""
