@@ -1,8 +1,11 @@
-// Times the Run sweep in the real main window: once with its 60 ms pauses, against the floor
-// those pauses set, and once with the pauses removed, for the work of a step itself.
+// Times the Run sweep in the real main window: with its 60 ms pauses, against the floor those
+// pauses set, and with the pauses removed, for the work of a step itself. With
+// `--sound FILE` it instead plays one sweep on the real device 0 and writes when each
+// note-on left the program, in seconds, to FILE, for comparing with the recorded sound.
 #include "midi/midi_channel.h"
 #include "platform/application.h"
 #include "platform/event_loop.h"
+#include "platform/general_midi_synth.h"
 #include "sweep/sweep.h"
 #include "ui/unit1.h"
 
@@ -11,20 +14,26 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Device 0 replaced by one that notes when each note-on arrives.
+// Device 0 wrapped in one that notes when each message arrives.
 class TimingDevice : public MidiOutput {
 public:
-    explicit TimingDevice(std::vector<Clock::time_point>& arrivals) : arrivals_(arrivals) {}
-    void shortMessage(std::uint32_t) override { arrivals_.push_back(Clock::now()); }
+    TimingDevice(std::vector<Clock::time_point>& arrivals, MidiOutHandle device)
+        : arrivals_(arrivals), device_(std::move(device)) {}
+    void shortMessage(std::uint32_t word) override {
+        arrivals_.push_back(Clock::now());
+        midiOutShortMsg(device_.get(), word);
+    }
 
 private:
     std::vector<Clock::time_point>& arrivals_;
+    MidiOutHandle device_;
 };
 
 double seconds(Clock::duration d) {
@@ -38,15 +47,35 @@ double median(std::vector<double> values) {
 
 } // namespace
 
+int playSweep(const char* path, const std::vector<Clock::time_point>& arrivals) {
+    runSweep();
+    std::FILE* out = std::fopen(path, "w");
+    if (!out) {
+        std::perror(path);
+        return 1;
+    }
+    for (Clock::time_point arrival : arrivals)
+        std::fprintf(out, "%.6f\n", seconds(arrival - arrivals.front()));
+    std::fclose(out);
+    return 0;
+}
+
 int main(int argc, char* argv[]) {
     Application application(argc, argv);
     QFont::insertSubstitution("Courier New", "Liberation Mono");
+    const bool sound = argc == 3 && std::string_view(argv[1]) == "--sound";
     std::vector<Clock::time_point> arrivals;
-    setMidiOutputFactory(
-        [&arrivals](std::int32_t) { return std::make_unique<TimingDevice>(arrivals); });
+    MidiOutputFactory builtIn;
+    builtIn = setMidiOutputFactory([&](std::int32_t device) {
+        return std::make_unique<TimingDevice>(arrivals, sound ? builtIn(device) : nullptr);
+    });
     TForm1 form;
     form.show();
     ProcessMessages();
+    if (sound) {
+        arrivals.clear(); // not the instrument's selection at start-up
+        return playSweep(argv[2], arrivals);
+    }
 
     constexpr int kPacedRuns = 3, kFastRuns = 30, kSteps = 126;
     std::vector<double> sweepRatios, noteRatios, stepMicros;
@@ -63,11 +92,10 @@ int main(int argc, char* argv[]) {
         runSweep();
         stepMicros.push_back(seconds(Clock::now() - start) * 1e6 / kSteps);
     }
-
-    std::printf("%-52s %10s\n", "figure (median)", "value");
-    std::printf("%-52s %10.4f\n", "sweep wall time / (126 x 60 ms)", median(sweepRatios));
-    std::printf("%-52s %10.4f\n", "first to last note-on / (125 x 60 ms)", median(noteRatios));
-    std::printf("%-52s %10.1f\n", "work per step without the pause, microseconds",
-                median(stepMicros));
+    std::printf("sweep wall time / (126 x 60 ms)\t%.4f\n", median(sweepRatios));
+    std::printf("first to last note-on / (125 x 60 ms)\t%.4f\n", median(noteRatios));
+    std::printf("work per step without the pause, us\t%.1f\n", median(stepMicros));
+    if (const auto synth = GeneralMidiSynth::openOffline())
+        std::printf("synthesizer output buffer, ms\t%.2f\n", synth->outputBufferMilliseconds());
     return 0;
 }
