@@ -34,6 +34,8 @@ int main(int argc, char* argv[]) {
         const QtMessageHandler defaultHandler = qInstallMessageHandler(reportStartupFailure);
         application.emplace(argc, argv); // Initialize
         qInstallMessageHandler(defaultHandler);
+        // Ties the window to its launcher, icon and name on the desktop.
+        QGuiApplication::setDesktopFileName("org.rampsonifier.RampSonifier");
         // The layout names Courier New; where it is missing, Liberation Mono has its metrics.
         QFont::insertSubstitution("Courier New", "Liberation Mono");
         // A top-level Qt window stands on the task bar itself.
