@@ -2,7 +2,9 @@
 
 std::int32_t midiDevice = 0;
 std::int32_t instrument = 10;
-MidiOutHandle midiOut;
+// Never closed: the device stays open until the process ends and goes with it. Closing it at
+// exit would wait for its audio thread, which a stalled sound server can block for ever.
+MidiOutHandle& midiOut = *new MidiOutHandle;
 MidiMessage midiMessage;
 
 void openMidiChannel() {

@@ -8,7 +8,7 @@
 // The program's one connection to a sound device, open from start-up to the end.
 extern std::int32_t midiDevice;
 extern std::int32_t instrument; // General MIDI program from 0: 10 is the Music Box
-extern MidiOutHandle midiOut;
+extern MidiOutHandle& midiOut;
 extern MidiMessage midiMessage;
 
 // Opens device midiDevice and selects the instrument, with velocity 100 left in the

@@ -1,5 +1,6 @@
 #include "platform/general_midi_synth.h"
 
+#include <alsa/asoundlib.h>
 #include <fluidsynth.h>
 
 #include <QStandardPaths>
@@ -10,22 +11,26 @@
 
 namespace {
 
-// 128 frames × 4 periods at 44.1 kHz hold back 11.6 ms of sound: small enough that notes
-// follow the sweep closely, large enough not to underrun through a desktop sound server.
-// A note starts at the next period (2.9 ms at most); smaller periods wake the audio thread
-// more often for nothing: 64 frames cost twice the idle CPU.
-constexpr int kPeriodSize = 128;
-constexpr int kPeriods = 4;
+// 64 frames × 16 periods at 44.1 kHz hold back 23.2 ms of sound. Through a desktop sound
+// server's ALSA plugin, half of that (8 periods) ran dry now and then even on a quiet
+// machine; this did not. A note starts at the next period, 1.45 ms at most, so notes keep
+// the sweep's rhythm exactly. (128-frame periods would halve the idle CPU, but the sound
+// server then resamples the stream to keep its latency.)
+constexpr int kPeriodSize = 64;
+constexpr int kPeriods = 16;
 
 // ALSA's default device also reaches PulseAudio and PipeWire desktops through their ALSA
 // plugins; FluidSynth's own PulseAudio driver is the fallback where those are missing.
 constexpr const char* kAudioDrivers[] = {"alsa", "pulseaudio"};
 
-// FluidSynth reports through its log; the program runs on silently instead, after at most
-// the one line open() writes.
-void silenceFluidSynthLog() {
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// FluidSynth and ALSA report through their logs; the program runs on silently instead,
+// after at most the one line open() writes.
+void silenceSoundLogs() {
     for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(level, nullptr, nullptr);
+    snd_lib_error_set_handler(ignoreAlsaError);
 }
 
 } // namespace
@@ -45,7 +50,7 @@ std::optional<std::string> findGeneralMidiSoundfont() {
 }
 
 GeneralMidiSynth::GeneralMidiSynth() {
-    silenceFluidSynthLog();
+    silenceSoundLogs();
     settings_ = new_fluid_settings();
     // Only the samples of the instruments in use are loaded: about 30 MB instead of 160 MB.
     fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);

@@ -28,6 +28,9 @@ constexpr int kPlotWidth = 660;
 constexpr int kDiameter = 20;
 constexpr unsigned kPauseMs = 60;
 
+bool sweeping = false;
+bool restartRequested = false;
+
 void preparePlot(Canvas& plot) {
     plot.setPenWidth(4);
     plot.setPenColor(colours::kRed);
@@ -63,20 +66,33 @@ void drawStep(SweepView& view) {
 void runSweep() {
     if (!sweepWindow)
         return;
-    sweepWindow->refreshPlot();
-    preparePlot(sweepWindow->plotCanvas());
-    sweepAngle = kStartAngle;
-    // Comparing in extended precision; a NaN angle ends the loop.
-    while (static_cast<long double>(sweepAngle) <= static_cast<long double>(kEndAngle)) {
-        drawStep(*sweepWindow);
-        ProcessMessages();
-        // Events may have closed the window; the angle then already stands past the end.
-        sweepAngle = static_cast<float>(sweepAngle + static_cast<long double>(kAngleStep));
+    // A Run during a sweep starts the sweep again, and the interrupted one draws and sounds no
+    // more. Starting afresh in the running loop, rather than in a sweep nested inside it,
+    // keeps the stack flat however often Run is clicked.
+    if (sweeping) {
+        restartRequested = true;
+        return;
     }
+    sweeping = true;
+    do {
+        restartRequested = false;
+        sweepWindow->refreshPlot();
+        preparePlot(sweepWindow->plotCanvas());
+        sweepAngle = kStartAngle;
+        // Comparing in extended precision; a NaN angle ends the loop.
+        while (!restartRequested &&
+               static_cast<long double>(sweepAngle) <= static_cast<long double>(kEndAngle)) {
+            drawStep(*sweepWindow);
+            ProcessMessages();
+            // Events may have closed the window; the angle then already stands past the end.
+            sweepAngle = static_cast<float>(sweepAngle + static_cast<long double>(kAngleStep));
+        }
+    } while (restartRequested);
+    sweeping = false;
 }
 
 void stopSweeps() {
-    // Every sweep, nested or not, tests only the angle: past the end, each of them ends after
-    // its current step, as an interrupted sweep does after a nested one.
+    // The loop tests the angle: past the end, the sweep ends after its current step.
+    restartRequested = false;
     sweepAngle = std::numeric_limits<float>::infinity();
 }

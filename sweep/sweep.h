@@ -12,10 +12,10 @@ extern SweepView* sweepWindow; // the main window's plot and read-outs, while it
 
 // Moves the point along one period of the sine, drawing it, sounding it and showing its
 // x and y at each of 126 steps, 60 ms apart. Pending events run at every step, a Run click
-// among them: the nested sweep starts again from the beginning and the interrupted one ends
-// after it.
+// among them: called during a sweep, it makes that sweep start again from the beginning, so
+// only one sweep completes.
 void runSweep();
 
-// Ends every running sweep at its next step, drawing and sounding nothing more: the window
+// Ends a running sweep after its current step, drawing and sounding nothing more: the window
 // is going away.
 void stopSweeps();

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <map>
 
@@ -147,6 +149,25 @@ TEST_F(SweepTest, RunDuringASweepStartsAgainAndOnlyOneSweepCompletes) {
         EXPECT_EQ(view.circles[30 + i].box, alone[i].box);
         EXPECT_EQ(view.circles[30 + i].y, alone[i].y);
     }
+}
+
+// A user who clicks Run on and on must not pile sweep upon sweep on the stack.
+TEST_F(SweepTest, RunAtEveryStepStartsAgainWithoutNesting) {
+    constexpr int kClicks = 5000;
+    const char* firstStep = nullptr;
+    std::ptrdiff_t deepest = 0;
+    setSleeper([&](unsigned) {
+        char here = 0;
+        if (!firstStep)
+            firstStep = &here;
+        deepest = std::max(deepest, firstStep - &here);
+        if (++steps <= kClicks)
+            QTimer::singleShot(0, [] { runSweep(); });
+    });
+    runSweep();
+    EXPECT_EQ(view.refreshes, kClicks + 1);
+    EXPECT_EQ(view.circles.size(), size_t{kClicks + 126});
+    EXPECT_LT(deepest, 64 * 1024) << "bytes of stack";
 }
 
 TEST_F(SweepTest, StoppingEndsEverySweepAtOnce) {

@@ -1,6 +1,7 @@
 #include "ui/unit1.h"
 
 #include "midi/midi_channel.h"
+#include "platform/application.h"
 #include "platform/text_conversions.h"
 #include "sweep/sweep.h"
 
@@ -25,9 +26,11 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
     move(kDesignedPosition);
     // Qt paints every window through an off-screen back buffer already: double buffering
     // needs no switch.
-    connect(ui.ButtonRun, &QPushButton::clicked, this, &TForm1::ButtonRunClick);
-    connect(ui.TrackBarWhole, &QSlider::valueChanged, this, &TForm1::TrackBarWholeChange);
-    connect(ui.EditWhole, &QLineEdit::textChanged, this, &TForm1::EditWholeChange);
+    connect(ui.ButtonRun, &QPushButton::clicked, this, dispatched(this, &TForm1::ButtonRunClick));
+    connect(ui.TrackBarWhole, &QSlider::valueChanged, this,
+            dispatched(this, &TForm1::TrackBarWholeChange));
+    connect(ui.EditWhole, &QLineEdit::textChanged, this,
+            dispatched(this, &TForm1::EditWholeChange));
     sweepWindow = this;
     openMidiChannel();
 }

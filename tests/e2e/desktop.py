@@ -191,7 +191,7 @@ class Desktop:
             window=target, client_type=protocols,
             data=(32, [screen.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
         target.send_event(message, event_mask=X.NoEventMask)
-        screen.flush()
+        screen.sync()  # a round trip: the server has sent the message on before we go
         screen.close()
 
     def key(self, *keys):

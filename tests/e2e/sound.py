@@ -67,6 +67,8 @@ def find_notes(audio, count, candidates, gap=(0.030, 0.150)):
             segment -= predicted[window[0] - base:]
         score, note, offset = _best_match(segment, candidates)
         onset = window[0] + offset
+        if found:  # the synthesizer starts notes on its blocks, counted from the last note
+            onset = found[-1][0] + BLOCK * round((onset - found[-1][0]) / BLOCK)
         found.append((onset, note, score))
         window = (onset + int(gap[0] * RATE), onset + int(gap[1] * RATE))
     return found
