@@ -8,6 +8,7 @@ import select
 import subprocess
 import threading
 import time
+import unittest
 
 import desktop
 from plot import WINDOW
@@ -136,6 +137,25 @@ class Accessibility:
             time.sleep(0.1)
         raise AssertionError("the program is not on the accessibility bus")
 
+
+
+class DesktopTestCase(unittest.TestCase):
+    """Tests sharing one desktop, with the accessibility bus, for the whole class."""
+
+    desktop_options = {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = Desktop(accessibility=True, **cls.desktop_options).__enter__()
+        try:
+            cls.a11y = Accessibility(cls.desktop)
+        except BaseException:
+            cls.desktop.__exit__(None, None, None)
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.__exit__(None, None, None)
 
 class Controls:
     def __init__(self, app):

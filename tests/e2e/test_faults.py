@@ -14,8 +14,8 @@ import unittest
 
 import numpy as np
 
-from harness import (EDIT, LAST_X, LAST_Y, PROGRAM, RUN, SWEEP_SECONDS, Accessibility,
-                     Desktop, close_within, end)
+from harness import (EDIT, LAST_X, LAST_Y, PROGRAM, RUN, SWEEP_SECONDS, DesktopTestCase,
+                     close_within, end)
 from plot import circle_mismatches
 
 NO_SOUNDFONT = ("ramp-sonifier: no sound: no General MIDI soundfont found "
@@ -45,19 +45,7 @@ FULL_HOME = ('mount -t tmpfs -o size=64k,nr_inodes=16 tmpfs "$HOME"\n'
 NO_SOUND_CARD = '[ ! -e /dev/snd ] || mount -t tmpfs -o ro,size=4k tmpfs /dev/snd'
 
 
-class FaultsTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desktop = Desktop(accessibility=True).__enter__()
-        try:
-            cls.a11y = Accessibility(cls.desktop)
-        except BaseException:
-            cls.desktop.__exit__(None, None, None)
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.__exit__(None, None, None)
+class FaultsTest(DesktopTestCase):
 
     def folder(self):
         return tempfile.mkdtemp(dir=self.desktop.folder)

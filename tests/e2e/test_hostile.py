@@ -14,7 +14,7 @@ import numpy as np
 
 import sound
 from harness import (EDIT, GROUP, INT32_MAX, LAST_X, LAST_Y, RUN, SWEEP_SECONDS,
-                     Accessibility, Clipboard, Cover, Desktop, close_within, end, handle)
+                     Clipboard, Cover, DesktopTestCase, close_within, end, handle)
 from plot import WINDOW, circle_mismatches
 
 SEED = int(os.environ.get("HOSTILE_SEED", "1961"))
@@ -35,20 +35,13 @@ def valid(text):
     return digits(text) and int(text) <= INT32_MAX
 
 
-class HostileUseTest(unittest.TestCase):
+class HostileUseTest(DesktopTestCase):
+    desktop_options = {"audio": True}
+
     @classmethod
     def setUpClass(cls):
         print("\nHOSTILE_SEED=%d HOSTILE_EVENTS=%d" % (SEED, EVENTS), flush=True)
-        cls.desktop = Desktop(audio=True, accessibility=True).__enter__()
-        try:
-            cls.a11y = Accessibility(cls.desktop)
-        except BaseException:
-            cls.desktop.__exit__(None, None, None)
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.__exit__(None, None, None)
+        super().setUpClass()
 
     def setUp(self):
         self.random = random.Random("%d %s" % (SEED, self.id()))
