@@ -1,8 +1,6 @@
 #include "platform/application.h"
 #include "ui/unit1.h"
 
-#include <QFont>
-
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -36,8 +34,6 @@ int main(int argc, char* argv[]) {
         qInstallMessageHandler(defaultHandler);
         // Ties the window to its launcher, icon and name on the desktop.
         QGuiApplication::setDesktopFileName("org.rampsonifier.RampSonifier");
-        // The layout names Courier New; where it is missing, Liberation Mono has its metrics.
-        QFont::insertSubstitution("Courier New", "Liberation Mono");
         // A top-level Qt window stands on the task bar itself.
         auto form = std::make_unique<TForm1>(); // CreateForm
         Form1 = form.get();

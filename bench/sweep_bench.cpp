@@ -9,8 +9,6 @@
 #include "sweep/sweep.h"
 #include "ui/unit1.h"
 
-#include <QFont>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -62,7 +60,6 @@ int playSweep(const char* path, const std::vector<Clock::time_point>& arrivals) 
 
 int main(int argc, char* argv[]) {
     Application application(argc, argv);
-    QFont::insertSubstitution("Courier New", "Liberation Mono");
     const bool sound = argc == 3 && std::string_view(argv[1]) == "--sound";
     std::vector<Clock::time_point> arrivals;
     MidiOutputFactory builtIn;

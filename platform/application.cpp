@@ -1,10 +1,14 @@
 #include "platform/application.h"
 
+#include <QFont>
 #include <QMessageBox>
 
 #include <stdexcept>
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // The layout names Courier New; where it is missing, Liberation Mono has its metrics.
+    QFont::insertSubstitution("Courier New", "Liberation Mono");
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {

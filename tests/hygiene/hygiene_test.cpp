@@ -1,6 +1,5 @@
 // A thousand sweeps' worth of notes and redraws, with the pauses removed, must leave the
 // process's memory flat and its open files and threads as they were.
-#include "platform/application.h"
 #include "platform/event_loop.h"
 #include "platform/general_midi_synth.h"
 #include "platform/midi_out.h"
@@ -8,8 +7,6 @@
 #include "ui/unit1.h"
 
 #include <gtest/gtest.h>
-
-#include <QFont>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -117,12 +114,3 @@ TEST(Hygiene, AThousandSweepsLeaveMemoryFilesAndThreadsFlat) {
 }
 
 } // namespace
-
-int main(int argc, char* argv[]) {
-    testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    Application application(argc, argv);
-    QFont::insertSubstitution("Courier New", "Liberation Mono");
-    return RUN_ALL_TESTS();
-}
