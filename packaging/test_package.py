@@ -1,6 +1,8 @@
 """The Debian package, as a user gets it.
 
   deb        makes the package with CPack and checks its control fields and contents
+  lintian    runs Debian's package checker on it, pedantic and with info tags, and checks the
+             packaged program's hardening
   installed  installs it with apt into a fresh root of this Debian release (debootstrap
              from the host's Debian mirror) and starts the installed program under Xvfb
 
@@ -18,6 +20,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 PACKAGE = "ramp-sonifier"
@@ -29,6 +32,9 @@ INSTALLED_FILES = [
     "/usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,
 ] + ["/usr/share/icons/hicolor/%dx%d/apps/%s.png" % (n, n, APP_ID)
      for n in (16, 32, 48, 64, 128, 256)]
+# What Debian asks of every package beside its own files.
+DOCUMENTS = ["/usr/share/doc/%s/copyright" % PACKAGE, "/usr/share/doc/%s/changelog.gz" % PACKAGE,
+             "/usr/share/man/man1/%s.1.gz" % PACKAGE]
 # Loaded at run time, so no shared-library scan finds them: the xcb platform plugin, the
 # General MIDI soundfont and the fonts the layout names.
 RUNTIME_DEPENDS = {"qt6-qpa-plugins", "fluid-soundfont-gm", "fonts-liberation",
@@ -92,12 +98,39 @@ def test_deb(args):
             problems.append("no %s" % field)
     contents = {line.split()[-1].lstrip(".")
                 for line in run(["dpkg-deb", "--contents", deb], 30).splitlines()}
-    problems += ["not in the package: %s" % path for path in INSTALLED_FILES
+    problems += ["not in the package: %s" % path for path in INSTALLED_FILES + DOCUMENTS
                  if path not in contents]
+    if DOCUMENTS[1] in contents:
+        with tempfile.TemporaryDirectory() as tree:
+            run(["dpkg-deb", "--extract", deb, tree], 60)
+            newest = run(["dpkg-parsechangelog", "-S", "Version", "-l",
+                          os.path.join(tree, DOCUMENTS[1].lstrip("/"))], 30).strip()
+        if newest != control_field(deb, "Version"):
+            problems.append("the changelog's newest version is %s, the package's %s"
+                            % (newest, control_field(deb, "Version")))
     if problems:
         raise Failure("%s:\n  %s" % (os.path.basename(deb), "\n  ".join(problems)))
     print("%s: %d bytes\nDepends: %s" % (os.path.basename(deb), os.path.getsize(deb),
                                          control_field(deb, "Depends")))
+
+
+def test_lintian(args):
+    deb = find_deb(args.out)
+    # Pedantic, and info tags shown: the package is to give none at all.
+    result = subprocess.run(["lintian", "--pedantic", "--display-info", "--tag-display-limit",
+                             "0", deb], capture_output=True, text=True, timeout=600)
+    tags = [line for line in result.stdout.splitlines() if re.match(r"[A-Z]: ", line)]
+    if tags or result.returncode != 0:
+        raise Failure("lintian (exit %d):\n%s%s" % (result.returncode, result.stdout,
+                                                    result.stderr))
+    print("lintian --pedantic --display-info: no tags")
+    with tempfile.TemporaryDirectory() as tree:
+        run(["dpkg-deb", "--extract", deb, tree], 60)
+        # Debian 12's C start-up files carry no control-flow protection marker, so the linker
+        # marks no program built here as protected, though the program's own code is built
+        # with -fcf-protection; the other checks must pass.
+        print(run(["hardening-check", "--nocfprotection",
+                   os.path.join(tree, INSTALLED_FILES[0].lstrip("/"))], 60), end="")
 
 
 def debian_archives():
@@ -268,6 +301,8 @@ def main():
     deb.add_argument("--cpack", required=True)
     deb.add_argument("--config", required=True)
     deb.add_argument("--out", required=True, help="folder for the package")
+    lintian = commands.add_parser("lintian")
+    lintian.add_argument("--out", required=True, help="folder holding the package")
     installed = commands.add_parser("installed")
     installed.add_argument("--out", required=True, help="folder holding the package")
     installed.add_argument("--root", required=True, help="where to make the Debian root")
@@ -277,7 +312,8 @@ def main():
     # A TERM from CTest's time-out still leaves through the clean-up above.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("test_package.py: terminated"))
     try:
-        {"deb": test_deb, "installed": test_installed}[args.command](args)
+        {"deb": test_deb, "lintian": test_lintian,
+         "installed": test_installed}[args.command](args)
     except Failure as failure:
         sys.exit("FAIL: %s" % failure)
 
