@@ -1,5 +1,7 @@
 #include "platform/application.h"
 
+#include "platform/accessibility.h"
+
 #include <QFont>
 #include <QMessageBox>
 
@@ -8,6 +10,7 @@
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // The layout names Courier New; where it is missing, Liberation Mono has its metrics.
     QFont::insertSubstitution("Courier New", "Liberation Mono");
+    installAccessibility();
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

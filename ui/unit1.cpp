@@ -19,7 +19,7 @@ namespace {
 constexpr QPoint kDesignedPosition(411, 120);
 } // namespace
 
-TForm1::TForm1(QWidget* owner) : QWidget(owner) {
+TForm1::TForm1(QWidget* owner) : Form(owner) {
     registerPictures();
     ui.setupUi(this);
     // The window opens where it was designed, not centred.
@@ -42,7 +42,7 @@ TForm1::~TForm1() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     stopSweeps();
-    QWidget::closeEvent(event);
+    Form::closeEvent(event);
 }
 
 // A read-out too narrow for its number shows the number's start, as the user reads it.

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "platform/form.h"
 #include "sweep/sweep_view.h"
 #include "ui_unit1.h"
 
-#include <QWidget>
-
 // The program's one window: the plot with its read-outs and legends, and the controls that
 // set `whole` and start a sweep. Its layout is ui/unit1.ui.
-class TForm1 : public QWidget, public SweepView {
+class TForm1 : public Form, public SweepView {
     Q_OBJECT
 
 public:

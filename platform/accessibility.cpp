@@ -1,0 +1,26 @@
+#include "platform/accessibility.h"
+
+#include "platform/accessible_edit_box.h"
+#include "platform/edit_box.h"
+#include "platform/form.h"
+
+#include <QAccessibleWidget>
+
+namespace {
+
+// Asked for each class of an object from the most derived up, before Qt's own interfaces.
+QAccessibleInterface* interfaceFor(const QString& className, QObject* object) {
+    if (className == QLatin1String(Form::staticMetaObject.className())) {
+        auto* form = static_cast<Form*>(object);
+        return form->isWindow() ? new QAccessibleWidget(form, QAccessible::Window) : nullptr;
+    }
+    if (className == QLatin1String(EditBox::staticMetaObject.className()))
+        return new AccessibleEditBox(static_cast<EditBox*>(object));
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibility() {
+    QAccessible::installFactory(interfaceFor);
+}
