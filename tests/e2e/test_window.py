@@ -5,6 +5,7 @@ import time
 import unittest
 
 from desktop import Desktop, Image
+from harness import end
 from plot import GREY, RED, RUN_BUTTON, WINDOW, at, circle_mismatches, plot_pixel
 
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
@@ -23,6 +24,22 @@ LABELS = {  # left, top, width, height of the labels and read-outs that show tex
 
 def is_dark(pixel):
     return sum(pixel) < 3 * 100
+
+
+def contrast(a, b):
+    """WCAG 2's contrast ratio of two colours."""
+    def luminance(rgb):
+        linear = [c / 255 / 12.92 if c / 255 <= 0.04045 else ((c / 255 + 0.055) / 1.055) ** 2.4
+                  for c in rgb]
+        return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
+    high, low = sorted((luminance(a), luminance(b)), reverse=True)
+    return (high + 0.05) / (low + 0.05)
+
+
+def mismatches(screen, picture, left, top):
+    """How many pixels of `picture` differ from the screen's with its top-left at (left, top)."""
+    return sum(screen.pixel(left + x, top + y) != picture.pixel(x, y)
+               for y in range(picture.height) for x in range(picture.width))
 
 
 class WindowTest(unittest.TestCase):
@@ -45,10 +62,9 @@ class WindowTest(unittest.TestCase):
         strip = Image.load(os.path.join(PICTURES, "strip.png"))
         for picture, left, top in [(keyboard, 15, 8), (strip, 1064, 64), (strip, 1077, 64),
                                    (strip, 1090, 64)]:
-            mismatches = sum(
-                at(self.before, left + x, top + y) != picture.pixel(x, y)
-                for y in range(picture.height) for x in range(picture.width))
-            self.assertEqual(mismatches, 0, (left, top))
+            self.assertEqual(
+                mismatches(self.before, picture, WINDOW[0] + left, WINDOW[1] + top), 0,
+                (left, top))
 
     def test_texts_are_in_place_and_the_plot_is_blank(self):
         for name, (left, top, width, height) in LABELS.items():
@@ -72,6 +88,51 @@ class WindowTest(unittest.TestCase):
         wrong, checked = circle_mismatches(after, 500)
         self.assertEqual(wrong, [])
         self.assertGreater(checked, 100)
+
+
+class HighDpiTest(unittest.TestCase):
+    """At two device pixels per pixel the window shows the pictures' @2x files."""
+
+    def test_pictures_show_their_detailed_files_pixel_for_pixel(self):
+        with Desktop(width=3200, height=1800) as desktop:
+            program = desktop.start_program({"QT_SCALE_FACTOR": "2"})
+            left, top, width, height = desktop.geometry(desktop.wait_window())
+            self.assertEqual((width, height), (2 * WINDOW[2], 2 * WINDOW[3]))
+            screen = desktop.screenshot()
+        end(program)
+        keyboard = Image.load(os.path.join(PICTURES, "keyboard@2x.png"))
+        strip = Image.load(os.path.join(PICTURES, "strip@2x.png"))
+        for picture, x, y in [(keyboard, 15, 8), (strip, 1064, 64), (strip, 1077, 64),
+                              (strip, 1090, 64)]:
+            self.assertEqual(mismatches(screen, picture, left + 2 * x, top + 2 * y), 0, (x, y))
+
+
+class DarkThemeTest(unittest.TestCase):
+    """Under GTK's dark Adwaita theme the window takes the theme's colours, and what stands on
+    the group box's own silver keeps dark ink."""
+
+    def test_texts_keep_their_contrast(self):
+        with Desktop() as desktop:
+            program = desktop.start_program({"QT_QPA_PLATFORMTHEME": "gtk3",
+                                             "GTK_THEME": "Adwaita:dark"})
+            desktop.wait_window()
+            screen = desktop.screenshot()
+        end(program)
+        background = at(screen, 2, 2)
+        self.assertLess(sum(background), 3 * 100, "the theme is dark")
+
+        def ink_contrast(left, top, width, height, behind):
+            return max(contrast(at(screen, left + x, top + y), behind)
+                       for x in range(width) for y in range(height))
+
+        for name, (left, top, width, height) in LABELS.items():
+            if name.startswith("Label"):
+                self.assertGreaterEqual(ink_contrast(left, top, width, height, background), 4.5,
+                                        name)
+        # The caption's upper half, above the frame's top line; the ticks under the slider.
+        self.assertGreaterEqual(ink_contrast(806, 628, 297, 6, SILVER), 4.5, "caption")
+        self.assertGreaterEqual(ink_contrast(806 + 35, 628 + 24 + 27, 175, 18, SILVER), 4.5,
+                                "tick marks")
 
 
 if __name__ == "__main__":
