@@ -7,7 +7,6 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import threading
 import time
 
 PROGRAM = os.environ.get("RAMP_SONIFIER", "build/ramp-sonifier")
@@ -204,49 +203,24 @@ class Desktop:
 
 
 class Recording:
-    """What the null sink plays, read from its monitor as it comes. Each read is stamped on
-    the monotonic clock, so that when a recorded frame was played is known too: no frame
-    arrives before it was played, and the earliest arrival against its frame count dates
-    the first frame (`started`)."""
-
-    RATE = 44100
-    FRAME_BYTES = 4  # two 16-bit channels
-
     def __init__(self, desktop):
+        self.path = os.path.join(desktop.folder, "recording.raw")
+        self.output = open(self.path, "wb")
         self.process = subprocess.Popen(
-            ["parec", "-d", "out.monitor", "--format=s16le", "--rate=%d" % self.RATE,
-             "--channels=2", "--latency-msec=5"],
-            env=desktop.env, stdout=subprocess.PIPE)
-        self.chunks = []
-        self.started = float("inf")
-        self.opened = time.monotonic()
-        self.reader = threading.Thread(target=self._read, daemon=True)
-        self.reader.start()
+            ["parec", "-d", "out.monitor", "--format=s16le", "--rate=44100",
+             "--channels=2", "--latency-msec=20"],
+            env=desktop.env, stdout=self.output)
+        self.started = time.monotonic()
         time.sleep(0.5)
-
-    def _read(self):
-        received = 0
-        while True:
-            data = self.process.stdout.read1(1 << 16)
-            if not data:
-                return
-            arrived = time.monotonic()
-            self.chunks.append(data)
-            received += len(data)
-            frames = received // self.FRAME_BYTES
-            self.started = min(self.started, arrived - frames / self.RATE)
 
     def elapsed(self):
         """Seconds since recording started, roughly where the recording has got to."""
-        return time.monotonic() - self.opened
+        return time.monotonic() - self.started
 
     def stop(self):
-        """The left channel as floats."""
         self.process.terminate()
         self.process.wait()
-        self.reader.join()
+        self.output.close()
         import numpy
-        data = b"".join(self.chunks)
-        data = data[:len(data) // self.FRAME_BYTES * self.FRAME_BYTES]
-        stereo = numpy.frombuffer(data, dtype="<i2").reshape(-1, 2)
+        stereo = numpy.fromfile(self.path, dtype="<i2").reshape(-1, 2)
         return stereo[:, 0].astype(float) / 32768
