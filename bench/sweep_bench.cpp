@@ -1,11 +1,12 @@
 // Times the Run sweep in the real main window: with its 60 ms pauses, against the floor those
 // pauses set, and with the pauses removed, for the work of a step itself. With
-// `--sound FILE` it instead plays one sweep on the real device 0 and writes when each
-// note-on left the program, in seconds, to FILE, for comparing with the recorded sound.
+// `--sound FILE` it instead plays one sweep on the real device 0, once it has opened, and
+// writes when each note-on left the program, in seconds of the monotonic clock, to FILE,
+// for comparing with the recorded sound; it prints how many messages the device played late.
 #include "midi/midi_channel.h"
 #include "platform/application.h"
 #include "platform/event_loop.h"
-#include "platform/general_midi_synth.h"
+#include "platform/synth_device.h"
 #include "sweep/sweep.h"
 #include "ui/unit1.h"
 
@@ -28,6 +29,7 @@ public:
         arrivals_.push_back(Clock::now());
         midiOutShortMsg(device_.get(), word);
     }
+    SynthDevice* synth() const { return dynamic_cast<SynthDevice*>(device_.get()); }
 
 private:
     std::vector<Clock::time_point>& arrivals_;
@@ -45,16 +47,20 @@ double median(std::vector<double> values) {
 
 } // namespace
 
-int playSweep(const char* path, const std::vector<Clock::time_point>& arrivals) {
+int playSweep(const char* path, const std::vector<Clock::time_point>& arrivals,
+              SynthDevice& device) {
     runSweep();
+    Sleep(1000); // the last notes sound out before the program ends
     std::FILE* out = std::fopen(path, "w");
     if (!out) {
         std::perror(path);
         return 1;
     }
     for (Clock::time_point arrival : arrivals)
-        std::fprintf(out, "%.6f\n", seconds(arrival - arrivals.front()));
+        std::fprintf(out, "%.6f\n", seconds(arrival.time_since_epoch()));
     std::fclose(out);
+    std::printf("late messages\t%lld\n",
+                static_cast<long long>(device.waitUntilOpened().lateMessages));
     return 0;
 }
 
@@ -70,8 +76,11 @@ int main(int argc, char* argv[]) {
     form.show();
     ProcessMessages();
     if (sound) {
+        auto* device = static_cast<TimingDevice*>(midiOut.get())->synth();
+        if (!device || !device->waitUntilOpened().outputOpen)
+            return 1;
         arrivals.clear(); // not the instrument's selection at start-up
-        return playSweep(argv[2], arrivals);
+        return playSweep(argv[2], arrivals, *device);
     }
 
     constexpr int kPacedRuns = 3, kFastRuns = 30, kSteps = 126;
@@ -92,7 +101,5 @@ int main(int argc, char* argv[]) {
     std::printf("sweep wall time / (126 x 60 ms)\t%.4f\n", median(sweepRatios));
     std::printf("first to last note-on / (125 x 60 ms)\t%.4f\n", median(noteRatios));
     std::printf("work per step without the pause, us\t%.1f\n", median(stepMicros));
-    if (const auto synth = GeneralMidiSynth::openOffline())
-        std::printf("synthesizer output buffer, ms\t%.2f\n", synth->outputBufferMilliseconds());
     return 0;
 }

@@ -1,36 +1,33 @@
 #include "platform/general_midi_synth.h"
 
-#include <alsa/asoundlib.h>
 #include <fluidsynth.h>
 
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 namespace {
 
-// 64 frames × 16 periods at 44.1 kHz hold back 23.2 ms of sound. Through a desktop sound
-// server's ALSA plugin, half of that (8 periods) ran dry now and then even on a quiet
-// machine; this did not. A note starts at the next period, 1.45 ms at most, so notes keep
-// the sweep's rhythm exactly. (128-frame periods would halve the idle CPU, but the sound
-// server then resamples the stream to keep its latency.)
-constexpr int kPeriodSize = 64;
-constexpr int kPeriods = 16;
+// The sequencer's clock counts milliseconds of the synthesizer's sample clock, read once a
+// block; at this rate blocks are more than a millisecond apart, so every block has a tick
+// of its own.
+constexpr int kSampleRate = 44100;
+static_assert(GeneralMidiSynth::kBlock * 1000 > kSampleRate);
 
-// ALSA's default device also reaches PulseAudio and PipeWire desktops through their ALSA
-// plugins; FluidSynth's own PulseAudio driver is the fallback where those are missing.
-constexpr const char* kAudioDrivers[] = {"alsa", "pulseaudio"};
+unsigned tickOfBlock(std::int64_t frame) {
+    return static_cast<unsigned>(1000.0 * static_cast<double>(frame) / kSampleRate);
+}
 
-void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+std::int64_t blockStart(std::int64_t frame) {
+    return frame / GeneralMidiSynth::kBlock * GeneralMidiSynth::kBlock;
+}
 
-// FluidSynth and ALSA report through their logs; the program runs on silently instead,
-// after at most the one line open() writes.
-void silenceSoundLogs() {
-    for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+// FluidSynth reports through its log; the program runs on silently instead, after at most
+// the one line that says why there is no sound.
+void silenceSynthLog() {
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(level, nullptr, nullptr);
-    snd_lib_error_set_handler(ignoreAlsaError);
 }
 
 } // namespace
@@ -50,39 +47,32 @@ std::optional<std::string> findGeneralMidiSoundfont() {
 }
 
 GeneralMidiSynth::GeneralMidiSynth() {
-    silenceSoundLogs();
+    silenceSynthLog();
     settings_ = new_fluid_settings();
     // Only the samples of the instruments in use are loaded: about 30 MB instead of 160 MB.
     fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
-    fluid_settings_setint(settings_, "audio.period-size", kPeriodSize);
-    fluid_settings_setint(settings_, "audio.periods", kPeriods);
+    fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
     synth_ = new_fluid_synth(settings_);
+    // Driven by the synthesizer's sample clock rather than the system's, so that timed
+    // messages land on exact frames of the sound.
+    sequencer_ = new_fluid_sequencer2(0);
+    if (synth_ && sequencer_)
+        synthId_ = fluid_sequencer_register_fluidsynth(sequencer_, synth_);
+    event_ = new_fluid_event();
+    fluid_event_set_source(event_, -1);
+    fluid_event_set_dest(event_, synthId_);
 }
 
 GeneralMidiSynth::~GeneralMidiSynth() {
-    if (driver_)
-        delete_fluid_audio_driver(driver_);
+    delete_fluid_event(event_);
+    if (sequencer_)
+        delete_fluid_sequencer(sequencer_);
     if (synth_)
         delete_fluid_synth(synth_);
     delete_fluid_settings(settings_);
 }
 
 std::unique_ptr<GeneralMidiSynth> GeneralMidiSynth::open() {
-    std::unique_ptr<GeneralMidiSynth> synth(new GeneralMidiSynth);
-    if (!synth->loadSoundfont()) {
-        std::fputs("ramp-sonifier: no sound: no General MIDI soundfont found "
-                   "(install fluid-soundfont-gm)\n",
-                   stderr);
-        return nullptr;
-    }
-    if (!synth->startAudio()) {
-        std::fputs("ramp-sonifier: no sound: no audio output could be opened\n", stderr);
-        return nullptr;
-    }
-    return synth;
-}
-
-std::unique_ptr<GeneralMidiSynth> GeneralMidiSynth::openOffline() {
     std::unique_ptr<GeneralMidiSynth> synth(new GeneralMidiSynth);
     if (!synth->loadSoundfont())
         return nullptr;
@@ -91,62 +81,69 @@ std::unique_ptr<GeneralMidiSynth> GeneralMidiSynth::openOffline() {
 
 bool GeneralMidiSynth::loadSoundfont() {
     const auto path = findGeneralMidiSoundfont();
-    return synth_ && path && fluid_synth_sfload(synth_, path->c_str(), 1) != FLUID_FAILED;
+    return synth_ && synthId_ >= 0 && path &&
+           fluid_synth_sfload(synth_, path->c_str(), 1) != FLUID_FAILED;
 }
 
-bool GeneralMidiSynth::startAudio() {
-    for (const char* name : kAudioDrivers) {
-        fluid_settings_setstr(settings_, "audio.driver", name);
-        driver_ = new_fluid_audio_driver(settings_, synth_);
-        if (driver_)
-            return true;
+bool GeneralMidiSynth::toEvent(std::uint32_t word) {
+    const int status = word & 0xFF;
+    const int channel = status & 0x0F;
+    const int data1 = (word >> 8) & 0x7F;
+    const int data2 = (word >> 16) & 0x7F;
+    switch (status & 0xF0) {
+    case 0x80:
+        fluid_event_noteoff(event_, channel, static_cast<short>(data1));
+        return true;
+    case 0x90:
+        fluid_event_noteon(event_, channel, static_cast<short>(data1), static_cast<short>(data2));
+        return true;
+    case 0xA0:
+        fluid_event_key_pressure(event_, channel, static_cast<short>(data1), data2);
+        return true;
+    case 0xB0:
+        fluid_event_control_change(event_, channel, static_cast<short>(data1), data2);
+        return true;
+    case 0xC0:
+        fluid_event_program_change(event_, channel, data1);
+        return true;
+    case 0xD0:
+        fluid_event_channel_pressure(event_, channel, data1);
+        return true;
+    case 0xE0:
+        fluid_event_pitch_bend(event_, channel, data1 | data2 << 7);
+        return true;
+    default:
+        return false;
     }
-    return false;
 }
 
 void GeneralMidiSynth::shortMessage(std::uint32_t word) {
-    const int status = word & 0xFF;
-    const int channel = status & 0x0F;
-    const int data1 = (word >> 8) & 0xFF;
-    const int data2 = (word >> 16) & 0xFF;
-    switch (status & 0xF0) {
-    case 0x80:
-        fluid_synth_noteoff(synth_, channel, data1);
-        break;
-    case 0x90:
-        fluid_synth_noteon(synth_, channel, data1, data2);
-        break;
-    case 0xA0:
-        fluid_synth_key_pressure(synth_, channel, data1, data2);
-        break;
-    case 0xB0:
-        fluid_synth_cc(synth_, channel, data1, data2);
-        break;
-    case 0xC0:
-        fluid_synth_program_change(synth_, channel, data1);
-        break;
-    case 0xD0:
-        fluid_synth_channel_pressure(synth_, channel, data1);
-        break;
-    case 0xE0:
-        fluid_synth_pitch_bend(synth_, channel, data1 | (data2 & 0x7F) << 7);
-        break;
-    default:
-        break;
-    }
+    if (toEvent(word))
+        fluid_sequencer_send_now(sequencer_, event_);
 }
 
-void GeneralMidiSynth::render(std::span<float> left, std::span<float> right) {
-    fluid_synth_write_float(synth_, static_cast<int>(std::min(left.size(), right.size())),
-                            left.data(), 0, 1, right.data(), 0, 1);
+bool GeneralMidiSynth::shortMessageAt(std::uint32_t word, std::int64_t frame) {
+    if (!toEvent(word))
+        return true;
+    // The sequencer acts on what falls due at a block's tick from the block after it, so a
+    // message for block B is given B's predecessor's tick, and the block after the next one
+    // to render is the earliest it can reach.
+    const std::int64_t earliest = blockStart(rendered_ + kBlock - 1) + kBlock;
+    const std::int64_t block = std::max(blockStart(frame), earliest);
+    lastTimed_ = std::max(lastTimed_, block);
+    fluid_sequencer_send_at(sequencer_, event_, tickOfBlock(block - kBlock), 1);
+    return block == blockStart(frame);
+}
+
+void GeneralMidiSynth::render(float* left, float* right, int stride, int frames) {
+    fluid_synth_write_float(synth_, frames, left, 0, stride, right, 0, stride);
+    rendered_ += frames;
+}
+
+bool GeneralMidiSynth::sounding() const {
+    return lastTimed_ >= rendered_ || fluid_synth_get_active_voice_count(synth_) > 0;
 }
 
 int GeneralMidiSynth::sampleRate() const {
-    double rate = 0;
-    fluid_settings_getnum(settings_, "synth.sample-rate", &rate);
-    return static_cast<int>(rate);
-}
-
-double GeneralMidiSynth::outputBufferMilliseconds() const {
-    return 1000.0 * kPeriodSize * kPeriods / sampleRate();
+    return kSampleRate;
 }

@@ -1,6 +1,6 @@
 #include "platform/midi_out.h"
 
-#include "platform/general_midi_synth.h"
+#include "platform/synth_device.h"
 
 #include <utility>
 
@@ -9,7 +9,7 @@ namespace {
 MidiOutHandle openBuiltInDevice(std::int32_t device) {
     if (device != 0)
         return nullptr;
-    return GeneralMidiSynth::open();
+    return SynthDevice::open();
 }
 
 MidiOutputFactory& currentFactory() {

@@ -49,7 +49,7 @@ struct Rendered {
 };
 
 Rendered renderMusicBoxNote(int noteNumber, double seconds) {
-    auto synth = GeneralMidiSynth::openOffline();
+    auto synth = GeneralMidiSynth::open();
     if (!synth) {
         ADD_FAILURE() << "no General MIDI soundfont: install fluid-soundfont-gm";
         return {{}, 0};
@@ -59,7 +59,7 @@ Rendered renderMusicBoxNote(int noteNumber, double seconds) {
     Rendered out{std::vector<float>(static_cast<size_t>(seconds * synth->sampleRate())),
                  synth->sampleRate()};
     std::vector<float> right(out.samples.size());
-    synth->render(out.samples, right);
+    synth->render(out.samples.data(), right.data(), 1, static_cast<int>(right.size()));
     return out;
 }
 
@@ -109,10 +109,84 @@ TEST(GeneralMidiSynth, FindsFluidR3BeforeTheDefaultChoice) {
     QDir().mkpath(folder);
 
     EXPECT_EQ(findGeneralMidiSoundfont(), std::nullopt);
-    EXPECT_EQ(GeneralMidiSynth::openOffline(), nullptr);
+    EXPECT_EQ(GeneralMidiSynth::open(), nullptr);
     QFile(folder + "/default-GM.sf2").open(QIODevice::WriteOnly);
     EXPECT_EQ(findGeneralMidiSoundfont(), (folder + "/default-GM.sf2").toStdString());
     QFile(folder + "/FluidR3_GM.sf2").open(QIODevice::WriteOnly);
     EXPECT_EQ(findGeneralMidiSoundfont(), (folder + "/FluidR3_GM.sf2").toStdString());
     EXPECT_EQ(GeneralMidiSynth::open(), nullptr) << "an unreadable soundfont opens no device";
+}
+
+namespace {
+
+constexpr std::uint32_t kMusicBox = 0x00640AC0;
+
+std::uint32_t noteOn(int note) {
+    return 0x00640090 | std::uint32_t(note) << 8;
+}
+
+// The left channel of `frames` frames, rendered `chunk` frames at a time.
+std::vector<float> renderInChunks(GeneralMidiSynth& synth, int frames, int chunk) {
+    std::vector<float> left(frames), right(frames);
+    for (int done = 0; done < frames; done += chunk) {
+        const int count = std::min(chunk, frames - done);
+        synth.render(left.data() + done, right.data() + done, 1, count);
+    }
+    return left;
+}
+
+} // namespace
+
+// Timed notes start on the block that holds their frame, exactly as notes struck by hand at
+// that block's start, however the rendering is cut up: the sound keeps the notes' times
+// whatever the output's buffer.
+TEST(GeneralMidiSynth, TimedNotesStartOnTheirBlockWhateverTheBufferSize) {
+    const std::vector<std::pair<int, int>> strikes = {{100, 60},  {2746, 64}, {5390, 67},
+                                                      {8037, 72}, {8100, 48}, {10690, 35}};
+    constexpr int kFrames = 16384;
+
+    auto byHand = GeneralMidiSynth::open();
+    ASSERT_TRUE(byHand) << "no General MIDI soundfont: install fluid-soundfont-gm";
+    byHand->shortMessage(kMusicBox);
+    std::vector<float> expected(kFrames), right(kFrames);
+    int rendered = 0;
+    for (const auto& [frame, note] : strikes) {
+        const int block = frame / GeneralMidiSynth::kBlock * GeneralMidiSynth::kBlock;
+        byHand->render(expected.data() + rendered, right.data() + rendered, 1, block - rendered);
+        rendered = block;
+        byHand->shortMessage(noteOn(note));
+    }
+    byHand->render(expected.data() + rendered, right.data() + rendered, 1, kFrames - rendered);
+
+    for (int chunk : {64, 256, 1000, 1024, 4096}) {
+        SCOPED_TRACE(chunk);
+        auto timed = GeneralMidiSynth::open();
+        timed->shortMessage(kMusicBox);
+        for (const auto& [frame, note] : strikes)
+            EXPECT_TRUE(timed->shortMessageAt(noteOn(note), frame));
+        EXPECT_TRUE(timed->sounding()) << "notes still to come are something to play";
+        EXPECT_EQ(renderInChunks(*timed, kFrames, chunk), expected);
+    }
+}
+
+// A note given a frame too near to reach plays at the earliest block it can, and says it
+// is late: the block after the next one to render.
+TEST(GeneralMidiSynth, LateNoteStartsOnTheEarliestBlock) {
+    auto late = GeneralMidiSynth::open();
+    ASSERT_TRUE(late);
+    late->shortMessage(kMusicBox);
+    renderInChunks(*late, 1000, 1000);
+    EXPECT_FALSE(late->shortMessageAt(noteOn(60), 10));
+    EXPECT_FALSE(late->shortMessageAt(noteOn(64), 1050));
+    EXPECT_TRUE(late->shortMessageAt(noteOn(67), 1088));
+    const std::vector<float> heard = renderInChunks(*late, 1000, 1000);
+
+    auto byHand = GeneralMidiSynth::open();
+    byHand->shortMessage(kMusicBox);
+    std::vector<float> expected = renderInChunks(*byHand, 1088, 1088);
+    for (int note : {60, 64, 67})
+        byHand->shortMessage(noteOn(note));
+    const std::vector<float> rest = renderInChunks(*byHand, 912, 912);
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    EXPECT_EQ(heard, std::vector<float>(expected.begin() + 1000, expected.end()));
 }

@@ -7,9 +7,14 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import time
 
 PROGRAM = os.environ.get("RAMP_SONIFIER", "build/ramp-sonifier")
+# Real-time scheduling for the audio server and the recorder, which root may give itself (a
+# desktop's sound server gets it from rtkit).
+REALTIME_PRIORITY = 20
+REALTIME = ["chrt", "-f", str(REALTIME_PRIORITY)] if os.geteuid() == 0 else []
 TITLE = "Sonification and Visualization using midiRamp( ) and colorRamp( ) functions."
 
 
@@ -94,7 +99,7 @@ class Desktop:
         env = dict(self.env, HOME=pulse, PULSE_RUNTIME_PATH=pulse, XDG_RUNTIME_DIR=pulse)
         server = subprocess.Popen(
             ["pulseaudio", "--daemonize=no", "--system=false", "-n", "--exit-idle-time=-1",
-             "--disallow-exit=yes", "--realtime=no", "--high-priority=no",
+             "--disallow-exit=yes", "--realtime=yes", "--high-priority=yes",
              "--use-pid-file=no", "--log-target=stderr",
              "--load=module-null-sink sink_name=out norewinds=1",
              "--load=module-native-protocol-unix socket=%s/native auth-anonymous=1" % pulse],
@@ -155,12 +160,12 @@ class Desktop:
         self.processes.append(program)
         return program
 
-    def wait_window(self, timeout=20):
-        """The main window's X id, once it is shown and painted."""
+    def wait_window(self, timeout=20, settle=0.5):
+        """The main window's X id, once it is shown, and `settle` seconds later painted."""
         window = self.run("xdotool", "search", "--sync", "--onlyvisible", "--name", "^" +
                           TITLE.replace("(", "\\(").replace(")", "\\)") + "$",
                           timeout=timeout).split()[0]
-        time.sleep(0.5)
+        time.sleep(settle)
         return window
 
     def geometry(self, window):
@@ -203,24 +208,53 @@ class Desktop:
 
 
 class Recording:
+    """What the null sink plays, read from its monitor as it comes. Each read is stamped on
+    the monotonic clock, so that when a recorded frame was played is known too: no frame
+    arrives before it was played, and the earliest arrival against its frame count dates
+    the first frame (`started`)."""
+
+    RATE = 44100
+    FRAME_BYTES = 4  # two 16-bit channels
+
     def __init__(self, desktop):
-        self.path = os.path.join(desktop.folder, "recording.raw")
-        self.output = open(self.path, "wb")
+        # Kept up to date in real time where allowed, as the server is: a recorder that falls
+        # behind on a busy machine loses sound, which would read as the program's dropout.
         self.process = subprocess.Popen(
-            ["parec", "-d", "out.monitor", "--format=s16le", "--rate=44100",
-             "--channels=2", "--latency-msec=20"],
-            env=desktop.env, stdout=self.output)
-        self.started = time.monotonic()
+            REALTIME + ["parec", "-d", "out.monitor", "--format=s16le", "--rate=%d" % self.RATE,
+                        "--channels=2", "--latency-msec=20"],
+            env=desktop.env, stdout=subprocess.PIPE)
+        self.chunks = []
+        self.started = float("inf")
+        self.opened = time.monotonic()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
         time.sleep(0.5)
+
+    def _read(self):
+        if REALTIME:
+            os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(REALTIME_PRIORITY))
+        received = 0
+        while True:
+            data = self.process.stdout.read1(1 << 16)
+            if not data:
+                return
+            arrived = time.monotonic()
+            self.chunks.append(data)
+            received += len(data)
+            frames = received // self.FRAME_BYTES
+            self.started = min(self.started, arrived - frames / self.RATE)
 
     def elapsed(self):
         """Seconds since recording started, roughly where the recording has got to."""
-        return time.monotonic() - self.started
+        return time.monotonic() - self.opened
 
     def stop(self):
+        """The left channel as floats."""
         self.process.terminate()
         self.process.wait()
-        self.output.close()
+        self.reader.join()
         import numpy
-        stereo = numpy.fromfile(self.path, dtype="<i2").reshape(-1, 2)
+        data = b"".join(self.chunks)
+        data = data[:len(data) // self.FRAME_BYTES * self.FRAME_BYTES]
+        stereo = numpy.frombuffer(data, dtype="<i2").reshape(-1, 2)
         return stereo[:, 0].astype(float) / 32768

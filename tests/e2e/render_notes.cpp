@@ -23,7 +23,7 @@ std::int16_t toSample(float value) {
 } // namespace
 
 int main() {
-    auto synth = GeneralMidiSynth::openOffline();
+    auto synth = GeneralMidiSynth::open();
     if (!synth) {
         std::fputs("render_notes: no General MIDI soundfont\n", stderr);
         return 1;
@@ -38,7 +38,7 @@ int main() {
             return;
         left.assign(count, 0);
         right.assign(count, 0);
-        synth->render(left, right);
+        synth->render(left.data(), right.data(), 1, static_cast<int>(count));
         out.resize(2 * count);
         for (long i = 0; i < count; ++i) {
             out[2 * i] = toSample(left[i]);

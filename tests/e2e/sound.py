@@ -76,7 +76,9 @@ def find_notes(audio, count, candidates, gap=(0.030, 0.150)):
 
 def dropouts(audio, first, last, shortest=0.001):
     """Stretches of digital silence between two frames, in seconds from the start: while
-    notes ring, the only silence is an output that ran dry."""
+    notes ring, the only silence is an output that ran dry. The first note's own quiet start
+    does not count."""
+    first += int(np.argmax(audio[first:last] != 0))
     silent = np.concatenate(([0], (audio[first:last] == 0).astype(int), [0]))
     edges = np.diff(silent)
     starts, ends = np.where(edges == 1)[0], np.where(edges == -1)[0]

@@ -73,7 +73,7 @@ void print(const char* when, const Usage& u) {
 
 TEST(Hygiene, AThousandSweepsLeaveMemoryFilesAndThreadsFlat) {
     std::int64_t notes = 0;
-    auto synth = GeneralMidiSynth::openOffline();
+    auto synth = GeneralMidiSynth::open();
     ASSERT_TRUE(synth) << "no General MIDI soundfont (fluid-soundfont-gm)";
     const MidiOutputFactory previousFactory =
         setMidiOutputFactory([&notes, &synth](std::int32_t) -> MidiOutHandle {

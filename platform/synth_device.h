@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/audio_output.h"
+#include "platform/general_midi_synth.h"
+#include "platform/midi_out.h"
+#include "platform/note_clock.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// MIDI output device 0: the built-in synthesizer on the desktop's sound. It opens in the
+// background, so that the window need not wait for the soundfont and the sound server;
+// messages sent meanwhile wait and are played in order once it stands. Each message is
+// stamped when sent and played one fixed latency later on the synthesizer's sample clock.
+class SynthDevice final : public MidiOutput, private AudioSource {
+public:
+    // Starts opening; messages may be sent at once.
+    static std::unique_ptr<SynthDevice> open();
+    ~SynthDevice() override;
+
+    void shortMessage(std::uint32_t word) override;
+
+    // What stands, once opening has ended.
+    struct Health {
+        bool soundfontLoaded = false;
+        bool outputOpen = false;
+        std::int64_t lateMessages = 0; // played later than their stamp allowed
+    };
+    Health waitUntilOpened();
+
+private:
+    struct Pending {
+        NoteClock::Clock::time_point sent;
+        std::uint32_t word;
+    };
+
+    SynthDevice();
+    void openInBackground();
+    void applyProgramChanges(GeneralMidiSynth& synth);
+    bool render(float* left, float* right, int stride, int frames) override;
+    void wakeOutput();
+
+    std::thread opener_;
+    std::mutex openMutex_;
+    std::condition_variable opened_;
+    bool openEnded_ = false;
+    bool failed_ = false;
+    std::unique_ptr<GeneralMidiSynth> synth_;
+    std::unique_ptr<AudioOutput> output_;
+
+    std::mutex pendingMutex_;
+    std::vector<Pending> pending_;
+    std::vector<Pending> taken_;     // the render thread's, swapped with pending_
+    std::atomic<bool> ready_{false}; // synth_ and output_ stand
+    std::atomic<bool> asleep_{true};
+    std::atomic<bool> failedFast_{false}; // failed_, read without a lock on every message
+
+    // The render thread's own.
+    bool running_ = false;
+    NoteClock clock_{};
+    std::atomic<std::int64_t> late_{0};
+};
