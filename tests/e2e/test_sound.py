@@ -59,13 +59,12 @@ class SoundTest(unittest.TestCase):
             desktop.close(window)
             try:
                 program.wait(5)
-            program.stdout.close()
-            program.stderr.close()
             except Exception:
                 self.fail("the program did not end within 5 s of its window closing")
             time.sleep(0.5)
             audio = recording.stop()
-        self.assertEqual(program.returncode, 0, program.stderr.read())
+        with program.stdout, program.stderr:
+            self.assertEqual(program.returncode, 0, program.stderr.read())
         return audio, screenshot, closed
 
     def check_sweep(self, whole, **how):
