@@ -1,15 +1,20 @@
 #include "platform/synth_device.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 constexpr std::uint32_t kProgramChange = 0xC0; // the status byte's kind of message
+// Far more than arrive between two renders (a render every few milliseconds), and than
+// wait while the device opens.
+constexpr std::size_t kMostPending = 4096;
 } // namespace
-#include <utility>
 
-std::unique_ptr<SynthDevice> SynthDevice::open() {
+std::unique_ptr<SynthDevice> SynthDevice::open(OutputOpener openOutput) {
     std::unique_ptr<SynthDevice> device(new SynthDevice);
-    device->opener_ = std::thread([raw = device.get()] { raw->openInBackground(); });
+    device->opener_ = std::thread([raw = device.get(), openOutput = std::move(openOutput)] {
+        raw->openInBackground(openOutput);
+    });
     return device;
 }
 
@@ -22,7 +27,7 @@ SynthDevice::~SynthDevice() {
     output_.reset();
 }
 
-void SynthDevice::openInBackground() {
+void SynthDevice::openInBackground(const OutputOpener& openOutput) {
     auto synth = GeneralMidiSynth::open();
     if (synth)
         applyProgramChanges(*synth);
@@ -31,7 +36,7 @@ void SynthDevice::openInBackground() {
         std::fputs("ramp-sonifier: no sound: no General MIDI soundfont found "
                    "(install fluid-soundfont-gm)\n",
                    stderr);
-    else if (!(output = openAudioOutput(*this, synth->sampleRate())))
+    else if (!(output = openOutput(*this, synth->sampleRate())))
         std::fputs("ramp-sonifier: no sound: no audio output could be opened\n", stderr);
 
     std::lock_guard lock(openMutex_);
@@ -72,6 +77,10 @@ void SynthDevice::shortMessage(std::uint32_t word) {
         return;
     {
         std::lock_guard lock(pendingMutex_);
+        // Nothing takes messages from an output whose server went away: they are dropped
+        // rather than kept for ever.
+        if (pending_.size() == kMostPending)
+            pending_.clear();
         pending_.push_back({NoteClock::Clock::now(), word});
     }
     // Only the message that finds the output asleep wakes it.

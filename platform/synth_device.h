@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -19,8 +20,11 @@
 // stamped when sent and played one fixed latency later on the synthesizer's sample clock.
 class SynthDevice final : public MidiOutput, private AudioSource {
 public:
+    // How the output is opened once the synthesizer stands (tests put a fake in).
+    using OutputOpener = std::function<std::unique_ptr<AudioOutput>(AudioSource&, int rate)>;
+
     // Starts opening; messages may be sent at once.
-    static std::unique_ptr<SynthDevice> open();
+    static std::unique_ptr<SynthDevice> open(OutputOpener openOutput = openAudioOutput);
     ~SynthDevice() override;
 
     void shortMessage(std::uint32_t word) override;
@@ -40,7 +44,7 @@ private:
     };
 
     SynthDevice();
-    void openInBackground();
+    void openInBackground(const OutputOpener& openOutput);
     void applyProgramChanges(GeneralMidiSynth& synth);
     bool render(float* left, float* right, int stride, int frames) override;
     void wakeOutput();
