@@ -15,6 +15,12 @@ PROGRAM = os.environ.get("RAMP_SONIFIER", "build/ramp-sonifier")
 # desktop's sound server gets it from rtkit).
 REALTIME_PRIORITY = 20
 REALTIME = ["chrt", "-f", str(REALTIME_PRIORITY)] if os.geteuid() == 0 else []
+# This machine's idle cores wake late: a thread woken on a core that had halted, even at the
+# highest real-time priority, waited up to 27 ms here (1.4 ms while the cores were kept
+# awake), which no audio buffer of 20 ms rides out. While sound is recorded, the cores are
+# kept awake by work that runs only when nothing else wants them (SCHED_IDLE), as a desktop
+# machine's cores wake in microseconds.
+KEEP_AWAKE = ["chrt", "--idle", "0", "stress-ng", "--cpu", "0", "--quiet"]
 TITLE = "Sonification and Visualization using midiRamp( ) and colorRamp( ) functions."
 
 
@@ -223,6 +229,7 @@ class Recording:
             REALTIME + ["parec", "-d", "out.monitor", "--format=s16le", "--rate=%d" % self.RATE,
                         "--channels=2", "--latency-msec=20"],
             env=desktop.env, stdout=subprocess.PIPE)
+        self.awake = subprocess.Popen(KEEP_AWAKE + ["--temp-path", desktop.folder])
         self.chunks = []
         self.started = float("inf")
         self.opened = time.monotonic()
@@ -253,6 +260,8 @@ class Recording:
         self.process.terminate()
         self.process.wait()
         self.reader.join()
+        self.awake.terminate()
+        self.awake.wait()
         import numpy
         data = b"".join(self.chunks)
         data = data[:len(data) // self.FRAME_BYTES * self.FRAME_BYTES]

@@ -14,6 +14,10 @@ LOWEST, HIGHEST = 35, 81
 ATTACK = int(0.040 * RATE)  # how much of each note's start is matched
 LEAD = 70 * BLOCK  # where rendered sound starts, so that notes fall on blocks
 HISTORY = int(1.5 * RATE)  # notes older than this are quiet enough to leave in
+GOOD = 0.6  # a match below this is doubtful
+# A sweep's notes come about 60 ms apart (the timer's 50 ms and a step's work); a busy
+# machine may send one later.
+SWEEP = {"gap": (0.045, 0.100), "late": 0.160}
 
 
 def render(strikes, until):
@@ -47,28 +51,42 @@ def _best_match(segment, candidates):
     return best
 
 
-def find_notes(audio, count, candidates, gap=(0.030, 0.150)):
+def _match_in(audio, found, window, candidates):
+    """(score, note, onset): the candidate that best matches in the window, once the notes
+    already found are taken away."""
+    segment = audio[window[0]:window[1] + ATTACK].copy()
+    recent = [(frame, note) for frame, note, _ in found if frame > window[0] - HISTORY]
+    if recent:
+        # Placed so that the latest note, the loudest, falls on a block exactly; the
+        # others are rounded to blocks, which is exact while the output's block grid
+        # has not slipped.
+        base = recent[-1][0] - LEAD - BLOCK * ((recent[-1][0] - recent[0][0]) // BLOCK + 1)
+        strikes = [(frame - base, note) for frame, note in recent]
+        strikes = [(BLOCK * round(frame / BLOCK), note) for frame, note in strikes]
+        predicted = render(strikes, window[1] + ATTACK - base)
+        segment -= predicted[window[0] - base:]
+    score, note, offset = _best_match(segment, candidates)
+    onset = window[0] + offset
+    if found:  # the synthesizer starts notes on its blocks, counted from the last note
+        onset = found[-1][0] + BLOCK * round((onset - found[-1][0]) / BLOCK)
+    return score, note, onset
+
+
+def find_notes(audio, count, candidates, gap=(0.030, 0.150), late=None):
     """[(onset frame, note, score)] for `count` notes struck one after another, each `gap`
-    seconds after the one before; the first where the sound starts."""
+    seconds after the one before; the first where the sound starts. Where nothing matches
+    well there, a note is also looked for up to `late` seconds after the one before: a busy
+    machine may send one late."""
     start = int(np.argmax(np.abs(audio) > 0.01 * np.abs(audio).max()))
     window = (max(0, start - BLOCK * 8), start + BLOCK * 8)
     found = []
     while len(found) < count and window[1] + ATTACK <= len(audio):
-        segment = audio[window[0]:window[1] + ATTACK].copy()
-        recent = [(frame, note) for frame, note, _ in found if frame > window[0] - HISTORY]
-        if recent:
-            # Placed so that the latest note, the loudest, falls on a block exactly; the
-            # others are rounded to blocks, which is exact while the output's block grid
-            # has not slipped.
-            base = recent[-1][0] - LEAD - BLOCK * ((recent[-1][0] - recent[0][0]) // BLOCK + 1)
-            strikes = [(frame - base, note) for frame, note in recent]
-            strikes = [(BLOCK * round(frame / BLOCK), note) for frame, note in strikes]
-            predicted = render(strikes, window[1] + ATTACK - base)
-            segment -= predicted[window[0] - base:]
-        score, note, offset = _best_match(segment, candidates)
-        onset = window[0] + offset
-        if found:  # the synthesizer starts notes on its blocks, counted from the last note
-            onset = found[-1][0] + BLOCK * round((onset - found[-1][0]) / BLOCK)
+        match = _match_in(audio, found, window, candidates)
+        if late and found and match[0] < GOOD:
+            later = (window[1], found[-1][0] + int(late * RATE))
+            if later[1] + ATTACK <= len(audio):
+                match = max(match, _match_in(audio, found, later, candidates))
+        score, note, onset = match
         found.append((onset, note, score))
         window = (onset + int(gap[0] * RATE), onset + int(gap[1] * RATE))
     return found

@@ -21,8 +21,6 @@ from desktop import Desktop
 from plot import RUN_BUTTON, WHOLE_EDIT, WINDOW, circle_mismatches
 
 SWEEP_SECONDS = 126 * 0.060
-# A step of a busy machine's sweep may come well after the 60 ms.
-STEP = (0.045, 0.130)
 
 
 class SoundTest(unittest.TestCase):
@@ -70,7 +68,7 @@ class SoundTest(unittest.TestCase):
     def check_sweep(self, whole, **how):
         """Plays a sweep and checks what it sounded like; returns the screenshot."""
         audio, screenshot, _ = self.run_program(**how)
-        found = sound.find_notes(audio, 126, self.attacks, gap=STEP)
+        found = sound.find_notes(audio, 126, self.attacks, **sound.SWEEP)
         self.assertEqual(len(found), 126, "notes found: %s" % found)
         self.assertEqual(sound.dropouts(audio, found[0][0], found[-1][0]), [],
                          "the sound output ran dry")
