@@ -1,7 +1,7 @@
 """The real program where its environment fails it: no soundfont, no audio server nor sound
-card, the audio server going away mid-sweep, no display or no platform plugin, a read-only or
-full home, and a locale that writes decimals with a comma. Each test sets up its fault and
-takes it away.
+card, no server but a plain ALSA device, the audio server going away mid-sweep, no display
+or no platform plugin, a read-only or full home, and a locale that writes decimals with a
+comma. Each test sets up its fault and takes it away.
 
 The home directory and the sound card are changed in a mount namespace of the program's own
 (unshare, as root), so that nothing outside it sees the change and nothing needs undoing."""
@@ -111,6 +111,24 @@ class FaultsTest(DesktopTestCase):
         self.check_runs([NO_OUTPUT], sound=False, audio=False, unset=["PULSE_SERVER"],
                         env={"PULSE_CLIENTCONFIG": client_conf, "XDG_RUNTIME_DIR": runtime},
                         wrapper=in_own_mounts(NO_SOUND_CARD))
+
+    def test_plain_alsa_where_there_is_no_server(self):
+        # No server to reach: the sound goes to ALSA's default device, here one that writes
+        # what it plays to a file (it is not paced in real time, so only what is played is
+        # checked, not when).
+        home = self.folder()
+        played = os.path.join(home, "played.raw")
+        with open(os.path.join(home, ".asoundrc"), "w") as config:
+            config.write('pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n'
+                         % played)
+        client_conf = os.path.join(home, "client.conf")
+        with open(client_conf, "w") as conf:
+            conf.write("autospawn = no\n")
+        self.check_runs([], sound=False, audio=False, unset=["PULSE_SERVER"],
+                        env={"HOME": home, "PULSE_CLIENTCONFIG": client_conf,
+                             "XDG_RUNTIME_DIR": self.folder()})
+        samples = np.fromfile(played, dtype="<i2") / 32768
+        self.assertGreater(np.abs(samples).max(), 0.01, "nothing played on ALSA's device")
 
     def test_read_only_home(self):
         # The audio library may say, once per connection, that it cannot keep its cookie.
