@@ -136,8 +136,8 @@ def test_lintian(args):
 def debian_archives():
     """(URI, suite) of each Debian archive of this release that the host's apt reads,
     updates and security included: the package was built against their libraries."""
-    codename = re.search(r"^VERSION_CODENAME=(\S+)", open("/etc/os-release").read(),
-                         re.M).group(1)
+    with open("/etc/os-release") as release:
+        codename = re.search(r"^VERSION_CODENAME=(\S+)", release.read(), re.M).group(1)
     archives, candidate = [], None
     for line in run(["apt-cache", "policy"], 60).splitlines():
         # " 500 http://deb.debian.org/debian bookworm/main amd64 Packages"
