@@ -92,9 +92,11 @@ bool PulseOutput::open() {
            PA_CONTEXT_IS_GOOD(state))
         pa_threaded_mainloop_wait(loop_);
     const bool connected = state == PA_CONTEXT_READY && connectStream();
-    pa_threaded_mainloop_unlock(loop_);
-    if (connected) // the loop's thread is the one that renders
+    // The loop's thread is the one that renders. The callback is queued on the loop, which
+    // only the lock's holder may touch; it runs without the lock.
+    if (connected)
         pa_threaded_mainloop_once_unlocked(loop_, becomeRealtime, nullptr);
+    pa_threaded_mainloop_unlock(loop_);
     return connected;
 }
 
