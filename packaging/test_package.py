@@ -175,6 +175,28 @@ class DebianRoot:
     def run(self, command, timeout):
         return run(self.inside(command), timeout, env=self.env)
 
+    def make(self, codename, mirror, archives):
+        """debootstrap of `codename` from `mirror`, reading `archives` (debian_archives())
+        as the host does, with no service of what is installed started in the root."""
+        run(self.isolated(["debootstrap", "--variant=minbase", codename, self.path, mirror]),
+            1200, env=self.env)
+        with open(os.path.join(self.path, "etc/apt/sources.list"), "w") as sources:
+            sources.writelines("deb %s %s main\n" % archive for archive in archives)
+        policy = os.path.join(self.path, "usr/sbin/policy-rc.d")
+        with open(policy, "w") as script:
+            script.write("#!/bin/sh\nexit 101\n")
+        os.chmod(policy, 0o755)
+
+    def install(self, deb, packages=()):
+        """The package file `deb` and `packages` installed with apt, without Recommends (what
+        Depends names must be enough to run); apt's output."""
+        shutil.copy(deb, os.path.join(self.path, "tmp"))
+        # Retries reach the mirror again after a dropped download, not a test again.
+        apt = ["apt-get", "-q", "-o", "Acquire::Retries=3"]
+        self.run(apt + ["update"], 600)
+        return self.run(apt + ["install", "-y", "--no-install-recommends",
+                               "/tmp/" + os.path.basename(deb)] + list(packages), 1800)
+
     def remove(self):
         if not os.path.lexists(self.path):
             return
@@ -207,25 +229,11 @@ def test_installed(args):
     processes = []
     with DebianRoot(args.root) as root:
         try:
-            run(root.isolated(["debootstrap", "--variant=minbase", codename, root.path,
-                               mirror]), 1200, env=root.env)
+            root.make(codename, mirror, archives)
             print("debootstrap %s from %s: %.0f s" % (codename, mirror,
                                                       time.monotonic() - started))
-            with open(os.path.join(root.path, "etc/apt/sources.list"), "w") as sources:
-                sources.writelines("deb %s %s main\n" % archive for archive in archives)
-            # No service of the installed packages is started in the root.
-            policy = os.path.join(root.path, "usr/sbin/policy-rc.d")
-            with open(policy, "w") as script:
-                script.write("#!/bin/sh\nexit 101\n")
-            os.chmod(policy, 0o755)
-            shutil.copy(deb, os.path.join(root.path, "tmp"))
-
             step = time.monotonic()
-            apt = ["apt-get", "-q", "-o", "Acquire::Retries=3"]
-            root.run(apt + ["update"], 600)
-            # Without Recommends: what Depends names must be enough to run.
-            output = root.run(apt + ["install", "-y", "--no-install-recommends",
-                                     "/tmp/" + os.path.basename(deb)], 1200)
+            output = root.install(deb)
             print("apt-get install: %.0f s; %s" % (
                 time.monotonic() - step,
                 "; ".join(re.findall(r"^Need to get .*$|^\d+ upgraded, .*$", output, re.M))))

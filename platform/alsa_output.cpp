@@ -37,11 +37,10 @@ private:
     fluid_settings_t* settings_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    bool wanted_ = false; // whether the driver should be open
-    bool woken_ = false;  // whether wake() came since the last render began
+    std::atomic<bool> wanted_{false}; // whether the driver should be open (and play)
+    bool woken_ = false;              // whether wake() came since the last render began
     bool quit_ = false;
     fluid_audio_driver_t* driver_ = nullptr;
-    std::atomic<bool> playing_{false};
     std::thread keeper_;
 };
 
@@ -81,14 +80,14 @@ bool AlsaOutput::open() {
 void AlsaOutput::wake() {
     {
         std::lock_guard lock(mutex_);
-        woken_ = wanted_ = playing_ = true;
+        woken_ = wanted_ = true;
     }
     changed_.notify_one();
 }
 
 int AlsaOutput::play(void* self, int frames, int, float*[], int outputs, float* out[]) {
     auto* output = static_cast<AlsaOutput*>(self);
-    if (outputs < 2 || !output->playing_)
+    if (outputs < 2 || !output->wanted_)
         return 0; // the buffers come zeroed: silence until the driver is closed
     {
         std::lock_guard lock(output->mutex_);
@@ -101,7 +100,7 @@ int AlsaOutput::play(void* self, int frames, int, float*[], int outputs, float* 
         std::lock_guard lock(output->mutex_);
         if (output->woken_)
             return 0;
-        output->playing_ = output->wanted_ = false;
+        output->wanted_ = false;
     }
     output->changed_.notify_one();
     return 0;

@@ -101,8 +101,8 @@ bool PulseOutput::open() {
 }
 
 bool PulseOutput::connectStream() {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(sampleRate_), kChannels};
-    stream_ = pa_stream_new(context_, "Music Box", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(sampleRate_), kChannels};
+    stream_ = pa_stream_new(context_, "Music Box", &format, nullptr);
     if (!stream_)
         return false;
     pa_stream_set_state_callback(stream_, streamChanged, this);

@@ -42,11 +42,8 @@ void SynthDevice::openInBackground(const OutputOpener& openOutput) {
     std::lock_guard lock(openMutex_);
     synth_ = std::move(synth);
     output_ = std::move(output);
-    failed_ = !output_;
-    failedFast_ = failed_;
-    ready_ = !failed_;
-    openEnded_ = true;
-    if (failed_) {
+    state_ = output_ ? State::Ready : State::Failed;
+    if (state_ == State::Failed) {
         std::lock_guard pendingLock(pendingMutex_);
         pending_.clear();
     } else if (!asleep_) {
@@ -68,12 +65,12 @@ void SynthDevice::applyProgramChanges(GeneralMidiSynth& synth) {
 
 SynthDevice::Health SynthDevice::waitUntilOpened() {
     std::unique_lock lock(openMutex_);
-    opened_.wait(lock, [this] { return openEnded_; });
+    opened_.wait(lock, [this] { return state_ != State::Opening; });
     return {synth_ != nullptr, output_ != nullptr, late_.load()};
 }
 
 void SynthDevice::shortMessage(std::uint32_t word) {
-    if (failedFast_)
+    if (state_ == State::Failed)
         return;
     {
         std::lock_guard lock(pendingMutex_);
@@ -95,7 +92,7 @@ void SynthDevice::wakeOutput() {
 }
 
 bool SynthDevice::render(float* left, float* right, int stride, int frames) {
-    if (!ready_) { // an output may start playing while it opens
+    if (state_ != State::Ready) { // an output may start playing while it opens
         for (int i = 0; i < frames; ++i)
             left[i * stride] = right[i * stride] = 0.0f;
         return false;

@@ -52,17 +52,16 @@ private:
     std::thread opener_;
     std::mutex openMutex_;
     std::condition_variable opened_;
-    bool openEnded_ = false;
-    bool failed_ = false;
     std::unique_ptr<GeneralMidiSynth> synth_;
     std::unique_ptr<AudioOutput> output_;
 
     std::mutex pendingMutex_;
     std::vector<Pending> pending_;
-    std::vector<Pending> taken_;     // the render thread's, swapped with pending_
-    std::atomic<bool> ready_{false}; // synth_ and output_ stand
+    std::vector<Pending> taken_; // the render thread's, swapped with pending_
+    // Ready once synth_ and output_ stand; set under openMutex_, read without it.
+    enum class State { Opening, Ready, Failed };
+    std::atomic<State> state_{State::Opening};
     std::atomic<bool> asleep_{true};
-    std::atomic<bool> failedFast_{false}; // failed_, read without a lock on every message
 
     // The render thread's own.
     bool running_ = false;

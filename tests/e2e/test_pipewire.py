@@ -7,7 +7,6 @@ graph's period is read while the program plays. PIPEWIRE_SWEEPS=20 plays and jud
 Needs root (debootstrap, chroot, namespaces) and the Debian mirror the host's apt uses."""
 
 import os
-import shutil
 import sys
 import unittest
 
@@ -110,19 +109,9 @@ class PipeWireTest(unittest.TestCase):
         deb = test_package.find_deb(DEBS)
         codename, mirror, archives = test_package.debian_archives()
         with test_package.DebianRoot(ROOT) as root:
-            test_package.run(root.isolated(["debootstrap", "--variant=minbase", codename,
-                                            root.path, mirror]), 1200, env=root.env)
-            with open(os.path.join(root.path, "etc/apt/sources.list"), "w") as sources:
-                sources.writelines("deb %s %s main\n" % archive for archive in archives)
-            with open(os.path.join(root.path, "usr/sbin/policy-rc.d"), "w") as policy:
-                policy.write("#!/bin/sh\nexit 101\n")
-            os.chmod(os.path.join(root.path, "usr/sbin/policy-rc.d"), 0o755)
+            root.make(codename, mirror, archives)
             os.makedirs(os.path.join(root.path, OUT.lstrip("/")))
-            shutil.copy(deb, os.path.join(root.path, "srv"))
-            apt = ["apt-get", "-q", "-o", "Acquire::Retries=3"]
-            root.run(apt + ["update"], 600)
-            root.run(apt + ["install", "-y", "--no-install-recommends",
-                            "/srv/" + os.path.basename(deb)] + PACKAGES, 1800)
+            root.install(deb, PACKAGES)
 
             in_session(root, SESSION)
             out = os.path.join(root.path, OUT.lstrip("/"))
