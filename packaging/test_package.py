@@ -155,6 +155,10 @@ def debian_archives():
     return codename, main[0], archives
 
 
+# Retries reach the mirror again after a dropped download, not a test again.
+APT = ["apt-get", "-q", "-o", "Acquire::Retries=3"]
+
+
 class DebianRoot:
     """A minimal Debian root at `path`, removed again on exit."""
 
@@ -191,10 +195,8 @@ class DebianRoot:
         """The package file `deb` and `packages` installed with apt, without Recommends (what
         Depends names must be enough to run); apt's output."""
         shutil.copy(deb, os.path.join(self.path, "tmp"))
-        # Retries reach the mirror again after a dropped download, not a test again.
-        apt = ["apt-get", "-q", "-o", "Acquire::Retries=3"]
-        self.run(apt + ["update"], 600)
-        return self.run(apt + ["install", "-y", "--no-install-recommends",
+        self.run(APT + ["update"], 600)
+        return self.run(APT + ["install", "-y", "--no-install-recommends",
                                "/tmp/" + os.path.basename(deb)] + list(packages), 1800)
 
     def remove(self):
@@ -288,7 +290,7 @@ def test_installed(args):
             print("window %s of the installed program appeared (%s)" % (window,
                                                                        wm_class.strip()))
 
-            root.run(apt + ["purge", "-y", PACKAGE], 300)
+            root.run(APT + ["purge", "-y", PACKAGE], 300)
             left = [path for path in INSTALLED_FILES
                     if os.path.lexists(os.path.join(root.path, path.lstrip("/")))]
             if left:
