@@ -14,6 +14,7 @@ import numpy as np
 
 import reference
 import sound
+from desktop import KEEP_AWAKE
 from plot import RUN_BUTTON, WINDOW
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
@@ -57,6 +58,9 @@ for i in $(seq 100); do pactl set-default-sink out 2>/dev/null && break; sleep 0
 Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>OUT/display 2>/dev/null &
 for i in $(seq 100); do [ -s OUT/display ] && break; sleep 0.1; done
 export DISPLAY=:$(cat OUT/display)
+# The cores kept awake while sound is recorded, as the PulseAudio tests keep them.
+KEEP_AWAKE --temp-path /tmp &
+awake=$!
 for sweep in $(seq SWEEPS); do
     chrt -f 20 parec -d out.monitor --format=s16le --rate=44100 --channels=2 \
         --latency-msec=20 > OUT/recording$sweep.raw &
@@ -86,10 +90,13 @@ for sweep in $(seq SWEEPS); do
     kill $recorder
     wait $recorder
 done
-""".replace("OUT", OUT).replace("RUN_X", str(WINDOW[0] + RUN_BUTTON[0])).replace(
+kill $awake
+wait $awake
+""".replace("OUT", OUT).replace("KEEP_AWAKE", " ".join(KEEP_AWAKE)).replace(
+    "RUN_X", str(WINDOW[0] + RUN_BUTTON[0])).replace(
     "RUN_Y", str(WINDOW[1] + RUN_BUTTON[1])).replace(
-    "SETTLE", "%.1f" % (SWEEP_SECONDS + 1.5)).replace("REST", "%.1f" % (SWEEP_SECONDS - 3.5)).replace(
-    "SWEEPS", str(SWEEPS))
+    "SETTLE", "%.1f" % (SWEEP_SECONDS + 1.5)).replace(
+    "REST", "%.1f" % (SWEEP_SECONDS - 3.5)).replace("SWEEPS", str(SWEEPS))
 
 
 def in_session(root, script):
@@ -142,11 +149,10 @@ class PipeWireTest(unittest.TestCase):
                       "dropouts %s" % (sweep, np.median(intervals) * 1000,
                                        intervals.std() * 1000, gaps), file=sys.stderr)
                 self.assertEqual(gaps, [], "the sound ran dry")
-                # The sends themselves jitter on the busy machine: over twenty sweeps the
-                # onsets' standard deviation was 1.2 to 2.0 ms.
-                self.assertTrue(
-                    0.0595 <= np.median(intervals) <= 0.063 and intervals.std() <= 0.003,
-                    "onsets not 60 ms apart: %s" % intervals)
+                # The sends themselves jitter on the busy machine (see the PulseAudio test):
+                # the sound against the send times is measured in bench/run.
+                self.assertTrue(0.0595 <= np.median(intervals) <= 0.063,
+                                "onsets not 60 ms apart: %s" % intervals)
 
 
 if __name__ == "__main__":

@@ -5,7 +5,7 @@ synthesizer, in what remains once the notes before it are taken away (see sound.
 tolerance is tight: every one of the 126 notes must be the exact note midiRamp gives, with no
 dropout between them; the onsets, which the synthesizer places on 64-frame (1.45 ms) blocks,
 must lie a typical 59.5 to 63 ms apart (the 60 ms pause plus the step's work), with a
-standard deviation of at most 2 ms. Each sweep is judged once."""
+standard deviation of at most 2 ms on a quiet machine. Each sweep is judged once."""
 
 import os
 import re
@@ -76,8 +76,13 @@ class SoundTest(unittest.TestCase):
         self.assertEqual([note for _, note, _ in found], expected,
                          "found (onset, note, match): %s" % found)
         intervals = np.diff([onset for onset, _, _ in found]) / sound.RATE
-        self.assertTrue(0.0595 <= np.median(intervals) <= 0.063 and intervals.std() <= 0.002,
+        self.assertTrue(0.0595 <= np.median(intervals) <= 0.063,
                         "onsets not 60 ms apart: %s" % intervals)
+        # On a busy machine the window's thread, which paces the steps, shares the cores with
+        # the load and now and then sends a note some milliseconds late; how the sound keeps
+        # the sends' time there is measured against the send times themselves in bench/run.
+        if not how.get("busy"):
+            self.assertLessEqual(intervals.std(), 0.002, "onsets uneven: %s" % intervals)
         return screenshot
 
     def test_run_clicked_as_the_window_shows_strikes_every_note_60_ms_apart(self):
