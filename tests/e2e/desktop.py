@@ -3,6 +3,7 @@ server (PulseAudio with a null sink whose monitor can be recorded), and the prog
 driven with real input events and seen through screenshots."""
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -159,6 +160,11 @@ class Desktop:
         return subprocess.run(command, env=self.env, check=True, capture_output=True,
                               text=True, **kwargs).stdout
 
+    def corked(self):
+        """Whether each of the audio server's streams is paused."""
+        listing = self.run("pactl", "list", "sink-inputs")
+        return [state == "yes" for state in re.findall(r"Corked: (\w+)", listing)]
+
     def start_program(self, extra_env=None):
         env = dict(self.env, **(extra_env or {}))
         program = subprocess.Popen([PROGRAM], env=env, stdout=subprocess.PIPE,
@@ -213,43 +219,75 @@ class Desktop:
         self.run("xdotool", "type", "--delay", "40", text)
 
 
-class Recording:
-    """What the null sink plays, read from its monitor as it comes. Each read is stamped on
-    the monotonic clock, so that when a recorded frame was played is known too: no frame
+def realtime_threads(pid):
+    """[(name, priority)] of the process's threads that run under a real-time policy."""
+    threads = []
+    for task in os.listdir("/proc/%d/task" % pid):
+        with open("/proc/%d/task/%s/stat" % (pid, task)) as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        if int(fields[38]) in (os.SCHED_FIFO, os.SCHED_RR):  # the policy and priority fields
+            with open("/proc/%d/task/%s/comm" % (pid, task)) as comm:
+                threads.append((comm.read().strip(), int(fields[37])))
+    return threads
+
+
+class TimedSound:
+    """Sound read from a stream of 16-bit stereo frames at 44.1 kHz as it comes, each read
+    stamped on the monotonic clock, so that when a frame was played is known too: no frame
     arrives before it was played, and the earliest arrival against its frame count dates
     the first frame (`started`)."""
 
     RATE = 44100
-    FRAME_BYTES = 4  # two 16-bit channels
+    FRAME_BYTES = 4
 
-    def __init__(self, desktop):
-        # Kept up to date in real time where allowed, as the server is: a recorder that falls
-        # behind on a busy machine loses sound, which would read as the program's dropout.
-        self.process = subprocess.Popen(
-            REALTIME + ["parec", "-d", "out.monitor", "--format=s16le", "--rate=%d" % self.RATE,
-                        "--channels=2", "--latency-msec=20"],
-            env=desktop.env, stdout=subprocess.PIPE)
-        self.awake = subprocess.Popen(KEEP_AWAKE + ["--temp-path", desktop.folder])
+    def __init__(self, open_stream):
+        """Reads from what `open_stream()` returns, on a thread of its own."""
         self.chunks = []
         self.started = float("inf")
-        self.opened = time.monotonic()
-        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader = threading.Thread(target=self._read, args=(open_stream,), daemon=True)
         self.reader.start()
-        time.sleep(0.5)
 
-    def _read(self):
+    def _read(self, open_stream):
+        # Kept up to date in real time where allowed, as the server is: a reader that falls
+        # behind on a busy machine loses sound, which would read as the program's dropout.
         if REALTIME:
             os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(REALTIME_PRIORITY))
         received = 0
-        while True:
-            data = self.process.stdout.read1(1 << 16)
-            if not data:
-                return
-            arrived = time.monotonic()
-            self.chunks.append(data)
-            received += len(data)
-            frames = received // self.FRAME_BYTES
-            self.started = min(self.started, arrived - frames / self.RATE)
+        with open_stream() as stream:
+            while True:
+                data = stream.read1(1 << 16)
+                if not data:
+                    return
+                arrived = time.monotonic()
+                self.chunks.append(data)
+                received += len(data)
+                frames = received // self.FRAME_BYTES
+                self.started = min(self.started, arrived - frames / self.RATE)
+
+    def left(self):
+        """The left channel as floats, once the stream has ended."""
+        self.reader.join()
+        import numpy
+        data = b"".join(self.chunks)
+        data = data[:len(data) // self.FRAME_BYTES * self.FRAME_BYTES]
+        stereo = numpy.frombuffer(data, dtype="<i2").reshape(-1, 2)
+        return stereo[:, 0].astype(float) / 32768
+
+
+class Recording(TimedSound):
+    """What the null sink plays, read from its monitor as it comes, while the cores are kept
+    awake."""
+
+    def __init__(self, desktop):
+        self.process = subprocess.Popen(
+            REALTIME + ["parec", "-d", "out.monitor", "--format=s16le",
+                        "--rate=%d" % self.RATE, "--channels=2", "--latency-msec=20"],
+            env=desktop.env, stdout=subprocess.PIPE)
+        self.awake = subprocess.Popen(KEEP_AWAKE + ["--temp-path", desktop.folder])
+        desktop.processes += [self.process, self.awake]  # ended with the desktop at the latest
+        self.opened = time.monotonic()
+        super().__init__(lambda: self.process.stdout)
+        time.sleep(0.5)
 
     def elapsed(self):
         """Seconds since recording started, roughly where the recording has got to."""
@@ -259,11 +297,6 @@ class Recording:
         """The left channel as floats."""
         self.process.terminate()
         self.process.wait()
-        self.reader.join()
         self.awake.terminate()
         self.awake.wait()
-        import numpy
-        data = b"".join(self.chunks)
-        data = data[:len(data) // self.FRAME_BYTES * self.FRAME_BYTES]
-        stereo = numpy.frombuffer(data, dtype="<i2").reshape(-1, 2)
-        return stereo[:, 0].astype(float) / 32768
+        return self.left()

@@ -8,7 +8,6 @@ must lie a typical 59.5 to 63 ms apart (the 60 ms pause plus the step's work), w
 standard deviation of at most 2 ms on a quiet machine. Each sweep is judged once."""
 
 import os
-import re
 import subprocess
 import time
 import unittest
@@ -17,7 +16,7 @@ import numpy as np
 
 import reference
 import sound
-from desktop import Desktop
+from desktop import Desktop, realtime_threads
 from plot import RUN_BUTTON, WHOLE_EDIT, WINDOW, circle_mismatches
 
 SWEEP_SECONDS = 126 * 0.060
@@ -110,37 +109,20 @@ class SoundTest(unittest.TestCase):
         with Desktop(audio=True) as desktop:
             program = desktop.start_program()
             window = desktop.wait_window(settle=1.0)
-            self.assertEqual(corked(desktop), [True], "a stream playing before any note")
+            self.assertEqual(desktop.corked(), [True], "a stream playing before any note")
             desktop.click(WINDOW[0] + RUN_BUTTON[0], WINDOW[1] + RUN_BUTTON[1])
             time.sleep(2.0)
-            self.assertEqual(corked(desktop), [False], "no stream playing the sweep")
+            self.assertEqual(desktop.corked(), [False], "no stream playing the sweep")
             if os.geteuid() == 0:  # root may have real time; so may a desktop's user, by rtkit
                 self.assertEqual(len(realtime_threads(program.pid)), 1)
             # The synthesizer lets the Music Box's last notes go some 7 s after they are struck.
             time.sleep(SWEEP_SECONDS - 2.0 + 10.0)
-            self.assertEqual(corked(desktop), [True], "a stream still playing in silence")
+            self.assertEqual(desktop.corked(), [True], "a stream still playing in silence")
             desktop.close(window)
             program.wait(5)
             program.stdout.close()
             program.stderr.close()
 
-
-def corked(desktop):
-    """Whether each of the server's streams is paused."""
-    listing = desktop.run("pactl", "list", "sink-inputs")
-    return [state == "yes" for state in re.findall(r"Corked: (\w+)", listing)]
-
-
-def realtime_threads(pid):
-    """The names of the process's threads that run under a real-time policy."""
-    names = []
-    for task in os.listdir("/proc/%d/task" % pid):
-        with open("/proc/%d/task/%s/stat" % (pid, task)) as stat:
-            fields = stat.read().rsplit(")", 1)[1].split()
-        if int(fields[38]) in (os.SCHED_FIFO, os.SCHED_RR):  # the policy field
-            with open("/proc/%d/task/%s/comm" % (pid, task)) as comm:
-                names.append(comm.read().strip())
-    return names
 
 
 if __name__ == "__main__":
