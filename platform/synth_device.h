@@ -4,6 +4,7 @@
 #include "platform/general_midi_synth.h"
 #include "platform/midi_out.h"
 #include "platform/note_clock.h"
+#include "platform/priority_inheriting_mutex.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -55,7 +56,7 @@ private:
     std::unique_ptr<GeneralMidiSynth> synth_;
     std::unique_ptr<AudioOutput> output_;
 
-    std::mutex pendingMutex_;
+    PriorityInheritingMutex pendingMutex_; // shared with the render thread
     std::vector<Pending> pending_;
     std::vector<Pending> taken_; // the render thread's, swapped with pending_
     // Ready once synth_ and output_ stand; set under openMutex_, read without it.
