@@ -13,7 +13,10 @@ BLOCK = 64
 LOWEST, HIGHEST = 35, 81
 ATTACK = int(0.040 * RATE)  # how much of each note's start is matched
 LEAD = 70 * BLOCK  # where rendered sound starts, so that notes fall on blocks
-HISTORY = int(1.5 * RATE)  # notes older than this are quiet enough to leave in
+# How far back the notes before are rendered: a whole sweep's. Long gone quiet, a note still
+# holds its voice, and the same note struck again sounds different for it; leaving out the
+# notes of more than 1.5 s before lost the finder its place where the sweep repeats a note.
+HISTORY = int(10 * RATE)
 GOOD = 0.6  # a match below this is doubtful
 # A sweep's notes come about 60 ms apart (the timer's 50 ms and a step's work); a busy
 # machine may send one later.
@@ -72,11 +75,12 @@ def _match_in(audio, found, window, candidates):
     return score, note, onset
 
 
-def find_notes(audio, count, candidates, gap=(0.030, 0.150), late=None):
+def find_notes(audio, count, candidates, gap=(0.030, 0.150), late=None, intervals=None):
     """[(onset frame, note, score)] for `count` notes struck one after another, each `gap`
     seconds after the one before; the first where the sound starts. Where nothing matches
     well there, a note is also looked for up to `late` seconds after the one before: a busy
-    machine may send one late."""
+    machine may send one late. Where the `intervals` between the notes' sendings are known,
+    each is looked for only within a few blocks of where they put it."""
     start = int(np.argmax(np.abs(audio) > 0.01 * np.abs(audio).max()))
     window = (max(0, start - BLOCK * 8), start + BLOCK * 8)
     found = []
@@ -88,7 +92,11 @@ def find_notes(audio, count, candidates, gap=(0.030, 0.150), late=None):
                 match = max(match, _match_in(audio, found, later, candidates))
         score, note, onset = match
         found.append((onset, note, score))
-        window = (onset + int(gap[0] * RATE), onset + int(gap[1] * RATE))
+        if intervals is not None and len(found) < count:
+            due = onset + int(round(intervals[len(found) - 1] * RATE))
+            window, late = (due - 4 * BLOCK, due + 4 * BLOCK), None
+        else:
+            window = (onset + int(gap[0] * RATE), onset + int(gap[1] * RATE))
     return found
 
 
