@@ -63,3 +63,8 @@ def sweep(whole=500):
         })
         angle = _float32(angle + 0.05)
     return steps
+
+
+def notes(whole=500):
+    """The notes a sweep strikes, in order."""
+    return [step["note"] for step in sweep(whole)]

@@ -79,7 +79,7 @@ class PipeWireTest(unittest.TestCase):
         self.assertGreaterEqual(min(quanta), 256, "the graph's period:\n" + graph)
 
         attacks = sound.attacks()
-        expected = [step["note"] for step in reference.sweep(500)]
+        expected = reference.notes(500)
         for sweep, (stderr, stereo) in enumerate(sweeps, 1):
             with self.subTest(sweep=sweep):
                 self.assertEqual(stderr, "", "the program said something")

@@ -71,7 +71,7 @@ class SoundTest(unittest.TestCase):
         self.assertEqual(len(found), 126, "notes found: %s" % found)
         self.assertEqual(sound.dropouts(audio, found[0][0], found[-1][0]), [],
                          "the sound output ran dry")
-        expected = [step["note"] for step in reference.sweep(whole)]
+        expected = reference.notes(whole)
         self.assertEqual([note for _, note, _ in found], expected,
                          "found (onset, note, match): %s" % found)
         intervals = np.diff([onset for onset, _, _ in found]) / sound.RATE
