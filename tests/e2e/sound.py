@@ -80,7 +80,9 @@ def find_notes(audio, count, candidates, gap=(0.030, 0.150), late=None, interval
     seconds after the one before; the first where the sound starts. Where nothing matches
     well there, a note is also looked for up to `late` seconds after the one before: a busy
     machine may send one late. Where the `intervals` between the notes' sendings are known,
-    each is looked for only within a few blocks of where they put it."""
+    each is looked for only within a few blocks of where they put it, and nowhere later."""
+    if intervals is not None:
+        late = None
     start = int(np.argmax(np.abs(audio) > 0.01 * np.abs(audio).max()))
     window = (max(0, start - BLOCK * 8), start + BLOCK * 8)
     found = []
@@ -94,7 +96,7 @@ def find_notes(audio, count, candidates, gap=(0.030, 0.150), late=None, interval
         found.append((onset, note, score))
         if intervals is not None and len(found) < count:
             due = onset + int(round(intervals[len(found) - 1] * RATE))
-            window, late = (due - 4 * BLOCK, due + 4 * BLOCK), None
+            window = (due - 4 * BLOCK, due + 4 * BLOCK)
         else:
             window = (onset + int(gap[0] * RATE), onset + int(gap[1] * RATE))
     return found

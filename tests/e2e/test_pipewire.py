@@ -64,7 +64,9 @@ class PipeWireTest(unittest.TestCase):
     def test_sweep_on_pipewire_on_a_busy_machine(self):
         with pipewire_root(ROOT, DEBS) as root:
             in_session(root, SWEEPS_SCRIPT, 120 + 20 * SWEEPS)
-            read = lambda name: open(os.path.join(out_path(root), name)).read()
+            def read(name):
+                with open(os.path.join(out_path(root), name)) as text:
+                    return text.read()
             graph = read("graph.txt")
             sweeps = [(read("stderr%d.txt" % sweep),
                        np.fromfile(os.path.join(out_path(root), "recording%d.raw" % sweep),
