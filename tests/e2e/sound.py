@@ -1,7 +1,9 @@
 """Finds the notes in recorded sound. The synthesizer is deterministic and starts notes on
 64-frame blocks, so what a run of notes sounds like can be rendered offline (render_notes)
 sample for sample: each note is found in what is left of the recording once the notes
-before it are taken away, by matching the attacks of all the candidate notes."""
+before it are taken away, by matching the attacks of all the candidate notes. Where the best
+match is not clear, the few best are each rendered after the notes before them, and the one
+that leaves least of the recording unexplained is taken."""
 
 import os
 import subprocess
@@ -18,6 +20,8 @@ LEAD = 70 * BLOCK  # where rendered sound starts, so that notes fall on blocks
 # notes of more than 1.5 s before lost the finder its place where the sweep repeats a note.
 HISTORY = int(10 * RATE)
 GOOD = 0.6  # a match below this is doubtful
+CLEAR = 0.95  # a match above this needs no second look
+RIVALS, NEAR = 3, 0.25  # how many other matches, and how much weaker, are given one
 # A sweep's notes come about 60 ms apart (the timer's 50 ms and a step's work); a busy
 # machine may send one later.
 SWEEP = {"gap": (0.045, 0.100), "late": 0.160}
@@ -37,42 +41,60 @@ def attacks():
             for note in range(LOWEST, HIGHEST + 1)}
 
 
-def _best_match(segment, candidates):
-    """(score, note, offset): the candidate attack that best matches somewhere in the
-    segment, by normalised correlation."""
+def _ranked_matches(segment, candidates, count):
+    """[(score, note, offset)]: the `count` best places in the segment where a candidate
+    attack matches, by normalised correlation, best first; each the peak of its note's
+    correlation there."""
     size = 1 << (len(segment) + ATTACK).bit_length()
     spectrum = np.fft.rfft(segment, size)
     energy = np.cumsum(np.concatenate(([0.0], segment ** 2)))
     local = np.sqrt(energy[ATTACK:] - energy[:-ATTACK]) + 1e-12
-    best = (-1.0, 0, 0)
+    ranked = []
     for note, attack in candidates.items():
         corr = np.fft.irfft(spectrum * np.conj(np.fft.rfft(attack, size)), size)
         scores = corr[:len(local)] / (local * np.linalg.norm(attack))
-        offset = int(np.argmax(scores))
-        if scores[offset] > best[0]:
-            best = (float(scores[offset]), note, offset)
-    return best
+        peaks = np.flatnonzero((scores[1:-1] >= scores[:-2]) & (scores[1:-1] >= scores[2:])) + 1
+        ranked += [(float(scores[peak]), note, int(peak))
+                   for peak in peaks[np.argsort(scores[peaks])[-count:]]]
+    return sorted(ranked, reverse=True)[:count]
 
 
 def _match_in(audio, found, window, candidates):
     """(score, note, onset): the candidate that best matches in the window, once the notes
     already found are taken away."""
-    segment = audio[window[0]:window[1] + ATTACK].copy()
+    segment = audio[window[0]:window[1] + ATTACK]
     recent = [(frame, note) for frame, note, _ in found if frame > window[0] - HISTORY]
-    if recent:
-        # Placed so that the latest note, the loudest, falls on a block exactly; the
-        # others are rounded to blocks, which is exact while the output's block grid
-        # has not slipped.
-        base = recent[-1][0] - LEAD - BLOCK * ((recent[-1][0] - recent[0][0]) // BLOCK + 1)
-        strikes = [(frame - base, note) for frame, note in recent]
-        strikes = [(BLOCK * round(frame / BLOCK), note) for frame, note in strikes]
-        predicted = render(strikes, window[1] + ATTACK - base)
-        segment -= predicted[window[0] - base:]
-    score, note, offset = _best_match(segment, candidates)
-    onset = window[0] + offset
-    if found:  # the synthesizer starts notes on its blocks, counted from the last note
-        onset = found[-1][0] + BLOCK * round((onset - found[-1][0]) / BLOCK)
-    return score, note, onset
+
+    def on_block(offset):  # the synthesizer starts notes on its blocks, counted from the last
+        onset = window[0] + offset
+        return found[-1][0] + BLOCK * round((onset - found[-1][0]) / BLOCK) if found else onset
+
+    if not recent:
+        score, note, offset = _ranked_matches(segment, candidates, 1)[0]
+        return score, note, on_block(offset)
+    # Placed so that the latest note, the loudest, falls on a block exactly; the others are
+    # rounded to blocks, which is exact while the output's block grid has not slipped.
+    base = recent[-1][0] - LEAD - BLOCK * ((recent[-1][0] - recent[0][0]) // BLOCK + 1)
+
+    def predicted(extra=()):
+        strikes = [(BLOCK * round((frame - base) / BLOCK), note)
+                   for frame, note in recent + list(extra)]
+        return render(strikes, window[1] + ATTACK - base)[window[0] - base:]
+
+    ranked = _ranked_matches(segment - predicted(), candidates, RIVALS)
+    score, note, offset = ranked[0]
+    if score >= CLEAR:
+        return score, note, on_block(offset)
+    # A note struck again over its own voice adds more than its attack, and may match best a
+    # little off its onset, or lose to another note. Each near rival is rendered with the
+    # notes before it: the one that leaves least of the recording unexplained is the note.
+    rivals = {}
+    for score, note, offset in ranked:
+        if score > ranked[0][0] - NEAR:
+            rivals.setdefault((on_block(offset), note), score)
+    unexplained = {rival: np.linalg.norm(segment - predicted([rival])) for rival in rivals}
+    onset, note = min(unexplained, key=unexplained.get)
+    return rivals[(onset, note)], note, onset
 
 
 def find_notes(audio, count, candidates, gap=(0.030, 0.150), late=None, intervals=None):
