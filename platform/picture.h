@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <optional>
+
 // A picture shown at its natural size, sized to it. On a screen of more than one device pixel
 // per pixel it shows the picture's twice-as-detailed sibling, named with "@2x" before the
 // suffix (keyboard@2x.png beside keyboard.png), where there is one.
@@ -20,6 +22,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    const QPixmap& detailed();
+
     QString picture_;
-    QPixmap detailed_;
+    std::optional<QPixmap> detailed_; // loaded when a screen first needs it
 };
