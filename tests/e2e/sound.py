@@ -20,7 +20,7 @@ LEAD = 70 * BLOCK  # where rendered sound starts, so that notes fall on blocks
 # notes of more than 1.5 s before lost the finder its place where the sweep repeats a note.
 HISTORY = int(10 * RATE)
 GOOD = 0.6  # a match below this is doubtful
-CLEAR = 0.95  # a match above this needs no second look
+CLEAR = 0.95  # a match above this needs no second look, but for a note struck again
 RIVALS, NEAR = 3, 0.25  # how many other matches, and how much weaker, are given one
 # A sweep's notes come about 60 ms apart (the timer's 50 ms and a step's work); a busy
 # machine may send one later.
@@ -83,15 +83,16 @@ def _match_in(audio, found, window, candidates):
 
     ranked = _ranked_matches(segment - predicted(), candidates, RIVALS)
     score, note, offset = ranked[0]
-    if score >= CLEAR:
+    if score >= CLEAR and note != recent[-1][1]:
         return score, note, on_block(offset)
     # A note struck again over its own voice adds more than its attack, and may match best a
-    # little off its onset, or lose to another note. Each near rival is rendered with the
-    # notes before it: the one that leaves least of the recording unexplained is the note.
-    rivals = {}
+    # little off its onset, even well, or lose to another note. The best a block either side
+    # and each near rival are rendered with the notes before them: the one that leaves least
+    # of the recording unexplained is the note.
+    rivals = {(on_block(offset) + shift, note): score for shift in (-BLOCK, BLOCK)}
     for score, note, offset in ranked:
         if score > ranked[0][0] - NEAR:
-            rivals.setdefault((on_block(offset), note), score)
+            rivals[(on_block(offset), note)] = score
     unexplained = {rival: np.linalg.norm(segment - predicted([rival])) for rival in rivals}
     onset, note = min(unexplained, key=unexplained.get)
     return rivals[(onset, note)], note, onset
