@@ -2,8 +2,8 @@
 64-frame blocks, so what a run of notes sounds like can be rendered offline (render_notes)
 sample for sample: each note is found in what is left of the recording once the notes
 before it are taken away, by matching the attacks of all the candidate notes. Where the best
-match is not clear, the few best are each rendered after the notes before them, and the one
-that leaves least of the recording unexplained is taken."""
+match is not clear, or is the note before struck again, the few best are each rendered after
+the notes before them, and the one that leaves least of the recording unexplained is taken."""
 
 import os
 import subprocess
