@@ -5,6 +5,7 @@ before it are taken away, by matching the attacks of all the candidate notes. Wh
 match is not clear, or is the note before struck again, the few best are each rendered after
 the notes before them, and the one that leaves least of the recording unexplained is taken."""
 
+import atexit
 import os
 import subprocess
 
@@ -27,11 +28,29 @@ RIVALS, NEAR = 3, 0.25  # how many other matches, and how much weaker, are given
 SWEEP = {"gap": (0.045, 0.100), "late": 0.160}
 
 
+def _stop(renderer):
+    renderer.stdin.close()
+    renderer.wait()
+    renderer.stdout.close()
+
+
+_renderer = None  # one render_notes serves all renders: loading the soundfont is most of one
+
+
 def render(strikes, until):
     """Left channel of the notes [(frame, note)] rendered up to frame `until`."""
-    lines = ["%d %d\n" % strike for strike in strikes] + ["%d\n" % until]
-    out = subprocess.run([os.environ["RENDER_NOTES"]], input="".join(lines).encode(),
-                         capture_output=True, check=True).stdout
+    global _renderer
+    if _renderer is None:
+        _renderer = subprocess.Popen([os.environ["RENDER_NOTES"]], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE)
+        atexit.register(_stop, _renderer)
+    lines = ["%d %d\n" % strike for strike in strikes] + ["%d\n\n" % until]
+    _renderer.stdin.write("".join(lines).encode())
+    _renderer.stdin.flush()
+    size = 4 * max([until, 0] + [frame for frame, _ in strikes])  # 16-bit stereo
+    out = _renderer.stdout.read(size)
+    if len(out) != size:
+        raise RuntimeError("render_notes gave %d bytes of %d" % (len(out), size))
     return np.frombuffer(out, dtype="<i2").reshape(-1, 2)[:, 0].astype(float) / 32768
 
 
