@@ -48,22 +48,19 @@ void renderUntil(GeneralMidiSynth& synth, std::int64_t frame) {
 } // namespace
 
 int main() {
-    // The first synthesizer is kept while the process runs: the soundfont's samples stay
-    // loaded for the synthesizers after it.
-    const auto first = musicBox();
-    if (!first) {
+    // One synthesizer is kept while the process runs, so that the soundfont's samples stay
+    // loaded for each render's own.
+    const auto keeper = musicBox();
+    auto synth = musicBox();
+    if (!keeper || !synth) {
         std::fputs("render_notes: no General MIDI soundfont\n", stderr);
         return 1;
     }
-    GeneralMidiSynth* synth = first.get();
-    std::unique_ptr<GeneralMidiSynth> fresh;
     for (std::string line; std::getline(std::cin, line);) {
         if (line.empty()) {
             std::fflush(stdout);
-            fresh = musicBox();
-            if (!fresh)
+            if (!(synth = musicBox()))
                 return 1;
-            synth = fresh.get();
             continue;
         }
         std::istringstream fields(line);
