@@ -5,8 +5,10 @@ a null sink to record and an X server, then runs a script of its caller's.
 
 Needs root (debootstrap, chroot, namespaces) and the Debian mirror the host's apt uses."""
 
+import glob
 import os
 import shutil
+import subprocess
 import sys
 from contextlib import contextmanager
 
@@ -69,6 +71,16 @@ def pipewire_root(path, debs, extra=()):
         for name in extra:
             shutil.copy(name, os.path.join(root.path, "usr/local/bin"))
         yield root
+
+
+def built_package(build):
+    """The folder of the package made in the build folder `build`, made first where it is
+    not there yet (as the benchmarks, run after a build alone, find it)."""
+    debs = os.path.join(build, "packaging", "deb")
+    if not glob.glob(os.path.join(debs, "*.deb")):
+        subprocess.run(["ctest", "--test-dir", build, "-R", "^packaging.deb$"], check=True,
+                       stdout=subprocess.DEVNULL)
+    return debs
 
 
 def out_path(root):
