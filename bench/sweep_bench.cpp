@@ -6,7 +6,7 @@
 #include "midi/midi_channel.h"
 #include "platform/application.h"
 #include "platform/event_loop.h"
-#include "platform/synth_device.h"
+#include "platform/sound/synth_device.h"
 #include "sweep/sweep.h"
 #include "ui/unit1.h"
 

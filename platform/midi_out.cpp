@@ -1,6 +1,6 @@
 #include "platform/midi_out.h"
 
-#include "platform/synth_device.h"
+#include "platform/sound/synth_device.h"
 
 #include <utility>
 

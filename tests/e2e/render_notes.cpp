@@ -7,7 +7,7 @@
 // An empty line ends a render and the next starts afresh, from frame 0 on a new synthesizer,
 // so that one process serves a test's many renders without loading the soundfont anew for
 // each; the end of input ends the last.
-#include "platform/general_midi_synth.h"
+#include "platform/sound/general_midi_synth.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // A thousand sweeps' worth of notes and redraws, with the pauses removed, must leave the
 // process's memory flat and its open files and threads as they were.
 #include "platform/event_loop.h"
-#include "platform/general_midi_synth.h"
 #include "platform/midi_out.h"
+#include "platform/sound/general_midi_synth.h"
 #include "sweep/sweep.h"
 #include "ui/unit1.h"
 

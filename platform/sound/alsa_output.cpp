@@ -1,4 +1,4 @@
-#include "platform/alsa_output.h"
+#include "platform/sound/alsa_output.h"
 
 #include <alsa/asoundlib.h>
 #include <fluidsynth.h>

@@ -1,4 +1,4 @@
-#include "platform/synth_device.h"
+#include "platform/sound/synth_device.h"
 
 #include <cstdio>
 #include <utility>

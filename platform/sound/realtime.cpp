@@ -1,4 +1,4 @@
-#include "platform/realtime.h"
+#include "platform/sound/realtime.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

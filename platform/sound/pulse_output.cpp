@@ -1,6 +1,6 @@
-#include "platform/pulse_output.h"
+#include "platform/sound/pulse_output.h"
 
-#include "platform/realtime.h"
+#include "platform/sound/realtime.h"
 
 #include <pulse/pulseaudio.h>
 

@@ -1,4 +1,4 @@
-#include "platform/general_midi_synth.h"
+#include "platform/sound/general_midi_synth.h"
 
 #include <fluidsynth.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio_output.h"
+#include "platform/sound/audio_output.h"
 
 #include <memory>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/audio_output.h"
-#include "platform/general_midi_synth.h"
 #include "platform/midi_out.h"
-#include "platform/note_clock.h"
-#include "platform/priority_inheriting_mutex.h"
+#include "platform/sound/audio_output.h"
+#include "platform/sound/general_midi_synth.h"
+#include "platform/sound/note_clock.h"
+#include "platform/sound/priority_inheriting_mutex.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,7 +1,7 @@
-#include "platform/audio_output.h"
+#include "platform/sound/audio_output.h"
 
-#include "platform/alsa_output.h"
-#include "platform/pulse_output.h"
+#include "platform/sound/alsa_output.h"
+#include "platform/sound/pulse_output.h"
 
 std::unique_ptr<AudioOutput> openAudioOutput(AudioSource& source, int sampleRate) {
     if (auto output = openPulseOutput(source, sampleRate))
