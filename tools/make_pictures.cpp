@@ -5,11 +5,11 @@
 #include "tools/keyboard_geometry.h"
 
 #include <QDir>
-#include <QFont>
-#include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QRawFont>
 
 #include <array>
 #include <cmath>
@@ -25,7 +25,6 @@ constexpr QRgb kBaseline = 0x404040;
 } // namespace strip
 
 namespace text {
-constexpr auto kFamily = "Liberation Sans";
 constexpr int kHeadingSize = 12;
 constexpr int kLabelSize = 11;
 constexpr double kHeadingLeftCentre = 44.0;
@@ -66,26 +65,52 @@ QImage drawStrip(int scale) {
     return image;
 }
 
-QFont font(int pixelSize, int scale) {
-    QFont f(text::kFamily);
-    f.setPixelSize(pixelSize * scale);
-    f.setStyleStrategy(QFont::NoSubpixelAntialias);
-    return f;
+// The typeface is read from its file, not looked up by family: another version of the family
+// installed beside it (Liberation 2 beside 1.07) would answer to the same name and draw other
+// pixels. The hinting is fixed here too, as fontconfig's settings differ between machines.
+QRawFont font(int pixelSize, int scale) {
+    return QRawFont(QStringLiteral(LEGEND_FONT), pixelSize * scale, QFont::PreferVerticalHinting);
+}
+
+// A string's glyphs in place, and how far they move the pen.
+struct Line {
+    QGlyphRun glyphs;
+    double advance;
+};
+
+// The string's glyphs set side by side, kerned, from the origin on the baseline.
+Line layOut(const QRawFont& font, const QString& s) {
+    const QList<quint32> indexes = font.glyphIndexesForString(s);
+    QList<QPointF> positions;
+    QPointF pen;
+    for (const QPointF& advance : font.advancesForGlyphIndexes(indexes, QRawFont::KernedAdvances)) {
+        positions << pen;
+        pen += advance;
+    }
+    Line line{{}, pen.x()};
+    line.glyphs.setRawFont(font);
+    line.glyphs.setGlyphIndexes(indexes);
+    line.glyphs.setPositions(positions);
+    return line;
 }
 
 // Draws text with its ink centred on `centre` across and along the line of text, the baseline on
 // a whole pixel so that the glyphs stay sharp.
-void drawCentred(QPainter& painter, const QString& s, QPointF centre) {
-    const QRectF ink = QFontMetricsF(painter.font()).tightBoundingRect(s);
+void drawCentred(QPainter& painter, const QRawFont& font, const QString& s, QPointF centre) {
+    const QGlyphRun glyphs = layOut(font, s).glyphs;
+    const QRectF ink = glyphs.boundingRect();
     const QPointF origin(std::round(centre.x() - ink.center().x()),
                          std::round(centre.y() - ink.center().y()));
-    painter.drawText(origin, s);
+    painter.drawGlyphRun(origin, glyphs);
 }
 
-// Draws text ending at x, its ink centred on y.
-void drawRightAligned(QPainter& painter, const QString& s, double x, double y) {
-    const QRectF ink = QFontMetricsF(painter.font()).tightBoundingRect(s);
-    painter.drawText(QPointF(std::round(x - ink.right()), std::round(y - ink.center().y())), s);
+// Draws text with its ink ending at x and centred on y.
+void drawRightAligned(QPainter& painter, const QRawFont& font, const QString& s, double x,
+                      double y) {
+    const QGlyphRun glyphs = layOut(font, s).glyphs;
+    const QRectF ink = glyphs.boundingRect();
+    painter.drawGlyphRun(QPointF(std::round(x - ink.right()), std::round(y - ink.center().y())),
+                         glyphs);
 }
 
 class KeyboardPainter {
@@ -139,7 +164,7 @@ private:
 
         static constexpr std::array<const char*, 12> kNames = {"C", "",  "D", "",  "E", "F",
                                                                "",  "G", "",  "A", "",  "B"};
-        painter_.setFont(font(text::kLabelSize, scale_));
+        const QRawFont letters = font(text::kLabelSize, scale_);
         painter_.setPen(grey(kInk));
         for (int n = kFirstNote; n <= kLastNote; ++n) {
             if (isBlack(n))
@@ -148,7 +173,7 @@ private:
             painter_.save();
             painter_.translate(kLetterCentre * scale_, std::round(keyMiddleY(n) * scale_));
             painter_.rotate(-90);
-            drawCentred(painter_, kNames[n % 12], QPointF(0, 0));
+            drawCentred(painter_, letters, kNames[n % 12], QPointF(0, 0));
             painter_.restore();
         }
     }
@@ -176,37 +201,36 @@ private:
 
     void drawScale() {
         using namespace keyboard;
-        painter_.setFont(font(text::kLabelSize, scale_));
+        const QRawFont numbers = font(text::kLabelSize, scale_);
         painter_.setPen(grey(kInk));
         for (int n = kFirstNote; n <= kLastNote; ++n) {
             const Rows rows = lineRows(tickY(n), scale_);
             fill(kTickLeft, kTickRight, rows, kInk);
             if (n % 10 == 0)
-                drawRightAligned(painter_, QString::number(n), kNumbersRight * scale_,
+                drawRightAligned(painter_, numbers, QString::number(n), kNumbersRight * scale_,
                                  (rows.first + rows.end) / 2.0);
         }
     }
 
     void drawFrequencies() {
         using namespace keyboard;
-        painter_.setFont(font(text::kLabelSize, scale_));
+        const QRawFont numbers = font(text::kLabelSize, scale_);
         for (int n = kFirstNote; n <= kLastNote; ++n) {
             if (n % 12 != 0)
                 continue;
             const long hertz = std::lround(440.0 * std::exp2((n - 69) / 12.0));
-            drawCentred(painter_, QString::number(hertz),
+            drawCentred(painter_, numbers, QString::number(hertz),
                         QPointF(kFrequencyCentre, keyMiddleY(n)) * scale_);
         }
     }
 
     void drawHeadings() {
-        painter_.setFont(font(text::kHeadingSize, scale_));
-        const QFontMetricsF metrics(painter_.font());
+        const QRawFont headings = font(text::kHeadingSize, scale_);
         const auto heading = [&](const QString& s, double centre, double baseline) {
-            painter_.drawText(
-                QPointF(std::round(centre * scale_ - metrics.horizontalAdvance(s) / 2),
-                        baseline * scale_),
-                s);
+            const Line line = layOut(headings, s);
+            painter_.drawGlyphRun(
+                QPointF(std::round(centre * scale_ - line.advance / 2), baseline * scale_),
+                line.glyphs);
         };
         heading("MIDI", text::kHeadingLeftCentre, text::kFirstHeadingBaseline);
         heading("Note", text::kHeadingLeftCentre, text::kSecondHeadingBaseline);
@@ -237,6 +261,10 @@ int main(int argc, char* argv[]) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make-pictures OUTPUT_FOLDER\n");
         return 2;
+    }
+    if (!font(text::kLabelSize, 1).isValid()) {
+        std::fprintf(stderr, "make-pictures: cannot read the font %s\n", LEGEND_FONT);
+        return 1;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!folder.mkpath(".")) {

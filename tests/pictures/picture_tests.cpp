@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 #include <array>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -303,17 +306,100 @@ INSTANTIATE_TEST_SUITE_P(Scales, KeyboardPicture,
 
 // --- Regeneration -------------------------------------------------------------------------------
 
-TEST(GeneratedPictures, MatchTheCommittedOnesByteForByte) {
+// The fonts the generator finds: those installed, or a set in which another typeface answers to
+// the legend font's family name, as a second version of the family installed beside it does.
+struct Fonts {
+    const char* name;
+    bool standIn;
+};
+
+void PrintTo(const Fonts& fonts, std::ostream* os) {
+    *os << fonts.name;
+}
+
+// Writes a fontconfig set-up into `folder` that sees only the legend font's folder, hides
+// Liberation Sans there and gives Liberation Serif its family name. It leaves out the system's
+// rendering settings (hinting, subpixel order) as well. Returns its path.
+QString writeStandInConfig(const QTemporaryDir& folder) {
+    const QString path = folder.filePath("fonts.conf");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(
+        QStringLiteral(R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <dir>%1</dir>
+  <cachedir>%2</cachedir>
+  <selectfont><rejectfont><glob>*/LiberationSans-*</glob></rejectfont></selectfont>
+  <match target="scan">
+    <test name="family"><string>Liberation Serif</string></test>
+    <edit name="family" mode="assign" binding="same"><string>Liberation Sans</string></edit>
+  </match>
+</fontconfig>
+)")
+            .arg(QFileInfo(QStringLiteral(LEGEND_FONT)).absolutePath(), folder.filePath("cache"))
+            .toUtf8());
+    return path;
+}
+
+// Runs a program to its end within a deadline; returns what went wrong, or nothing.
+std::optional<std::string> run(const QString& program, const QStringList& arguments,
+                               const QProcessEnvironment& environment,
+                               QByteArray* output = nullptr) {
+    constexpr int kDeadlineMs = 30'000;
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    const std::string name = program.toStdString();
+    if (!process.waitForStarted(kDeadlineMs))
+        return name + " did not start: " + process.errorString().toStdString();
+    if (!process.waitForFinished(kDeadlineMs)) {
+        process.kill();
+        process.waitForFinished(kDeadlineMs);
+        return name + " did not finish within " + std::to_string(kDeadlineMs / 1000) +
+               " s; its stderr: " + process.readAllStandardError().toStdString();
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return name + " failed with " + std::to_string(process.exitCode()) + ": " +
+               process.readAllStandardError().toStdString();
+    if (output)
+        *output = process.readAllStandardOutput();
+    return std::nullopt;
+}
+
+class GeneratedPictures : public testing::TestWithParam<Fonts> {};
+
+TEST_P(GeneratedPictures, MatchTheCommittedOnesByteForByte) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    ASSERT_EQ(QProcess::execute(QStringLiteral(MAKE_PICTURES), {folder.path()}), 0);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (GetParam().standIn) {
+        const QString config = writeStandInConfig(folder);
+        ASSERT_FALSE(config.isEmpty());
+        environment.insert("FONTCONFIG_FILE", config);
+        QByteArray found;
+        const auto failed =
+            run("fc-match", {"--format=%{file}", "Liberation Sans"}, environment, &found);
+        ASSERT_FALSE(failed) << *failed;
+        ASSERT_TRUE(found.endsWith("/LiberationSerif-Regular.ttf"))
+            << "Liberation Sans should be Liberation Serif here, not " << found.toStdString();
+    }
+    const QString pictures = folder.filePath("pictures");
+    const auto failed = run(MAKE_PICTURES, {pictures}, environment);
+    ASSERT_FALSE(failed) << *failed;
     for (const char* name : {"keyboard.png", "keyboard@2x.png", "strip.png", "strip@2x.png"}) {
-        QFile generated(folder.filePath(name));
+        QFile generated(QDir(pictures).filePath(name));
         QFile committed(QStringLiteral(PICTURES_DIR "/") + name);
         ASSERT_TRUE(generated.open(QIODevice::ReadOnly)) << name;
         ASSERT_TRUE(committed.open(QIODevice::ReadOnly)) << name;
         EXPECT_TRUE(generated.readAll() == committed.readAll()) << name << " differs";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Fonts, GeneratedPictures,
+                         testing::Values(Fonts{"AsInstalled", false},
+                                         Fonts{"AnotherFontNamedLikeTheLegendFont", true}),
+                         [](const testing::TestParamInfo<Fonts>& info) { return info.param.name; });
 
 } // namespace
