@@ -16,6 +16,7 @@ import argparse
 import glob
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -254,10 +255,12 @@ def test_installed(args):
                 pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             processes.append(xvfb)
             os.close(write)
-            with os.fdopen(read) as pipe:
-                display = pipe.readline().strip()
+            with os.fdopen(read, "rb") as pipe:
+                # Xvfb writes its display number once it listens.
+                ready = select.select([pipe], [], [], 30)[0]
+                display = pipe.readline().decode().strip() if ready else ""
             if not display:
-                raise Failure("Xvfb did not start")
+                raise Failure("Xvfb did not start within 30 s")
             # The program reaches the host's X server through its abstract socket, which
             # the chroot leaves reachable; no file system is shared with the root.
             env = dict(root.env, DISPLAY=":" + display)

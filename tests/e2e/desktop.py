@@ -5,11 +5,12 @@ driven with real input events and seen through screenshots."""
 import os
 import re
 import shutil
-import signal
 import subprocess
 import tempfile
 import threading
 import time
+
+from waits import communicate_bounded, read_line, stop, tail, until
 
 PROGRAM = os.environ.get("RAMP_SONIFIER", "build/ramp-sonifier")
 # Real-time scheduling for the audio server and the recorder, which root may give itself (a
@@ -23,6 +24,10 @@ REALTIME = ["chrt", "-f", str(REALTIME_PRIORITY)] if os.geteuid() == 0 else []
 # machine's cores wake in microseconds.
 KEEP_AWAKE = ["chrt", "--idle", "0", "stress-ng", "--cpu", "0", "--quiet"]
 TITLE = "Sonification and Visualization using midiRamp( ) and colorRamp( ) functions."
+# Where a failing test leaves what shows its cause (screenshots, recordings), outliving the
+# desktop's own folder.
+ARTIFACTS = os.environ.get("E2E_ARTIFACTS",
+                           os.path.join(tempfile.gettempdir(), "ramp-sonifier-e2e-artifacts"))
 
 
 class Image:
@@ -48,7 +53,7 @@ class Image:
     @classmethod
     def load(cls, path):
         return cls(subprocess.run(["convert", path, "-depth", "8", "ppm:-"], check=True,
-                                  capture_output=True).stdout)
+                                  capture_output=True, timeout=30).stdout)
 
     def pixel(self, x, y):
         i = 3 * (y * self.width + x)
@@ -69,6 +74,14 @@ class Desktop:
             self.env.pop(name, None)
 
     def __enter__(self):
+        try:
+            self.start()
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def start(self):
         read, write = os.pipe()
         xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0",
@@ -76,26 +89,18 @@ class Desktop:
             pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         self.processes.append(xvfb)
-        with os.fdopen(read) as pipe:
-            display = pipe.readline().strip()
-        assert display, "Xvfb did not start"
+        with os.fdopen(read, "rb") as pipe:
+            display = read_line(pipe, 20, "Xvfb's display number").strip()
         self.env["DISPLAY"] = ":" + display
         self.env["XDG_RUNTIME_DIR"] = self.folder
         if self.audio:
             self.start_audio()
         if self.accessibility:
             self.start_accessibility()
-        return self
 
     def __exit__(self, *error):
         for process in reversed(self.processes):
-            if process.poll() is None:
-                process.send_signal(signal.SIGTERM)
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+            stop(process)
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def start_audio(self):
@@ -113,12 +118,8 @@ class Desktop:
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(server)
         self.env["PULSE_SERVER"] = "unix:%s/native" % pulse
-        for _ in range(100):
-            if subprocess.run(["pactl", "info"], env=self.env,
-                              capture_output=True).returncode == 0:
-                return
-            time.sleep(0.1)
-        raise AssertionError("PulseAudio did not start")
+        until(lambda: self.answers("pactl", "info"), 10, "PulseAudio answering pactl",
+              lambda: "exit status %s" % server.poll())
 
     def start_accessibility(self):
         """A session bus with the accessibility bus on it, switched on as a screen reader
@@ -129,36 +130,42 @@ class Desktop:
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         self.processes.append(bus)
-        with os.fdopen(read) as pipe:
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = pipe.readline().strip()
-        self.processes.append(subprocess.Popen(
+        with os.fdopen(read, "rb") as pipe:
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = read_line(pipe, 20, "the session bus's address")
+        launcher = subprocess.Popen(
             ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=self.env,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        for _ in range(100):
-            if subprocess.run(
-                    ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
-                     "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
-                     "string:org.a11y.Status", "string:IsEnabled", "variant:boolean:true"],
-                    env=self.env, capture_output=True).returncode == 0:
-                return
-            time.sleep(0.1)
-        raise AssertionError("the accessibility bus did not start")
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(launcher)
+        until(lambda: self.answers(
+            "dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+            "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+            "string:IsEnabled", "variant:boolean:true"), 10,
+            "the accessibility bus switched on", lambda: "its launcher's exit status %s"
+            % launcher.poll())
+
+    def answers(self, *command):
+        """Whether `command` succeeds within a few seconds."""
+        try:
+            return subprocess.run(command, env=self.env, capture_output=True,
+                                  timeout=5).returncode == 0
+        except subprocess.TimeoutExpired:
+            return False
 
     def stop_audio(self):
         """The audio server goes away, as when a desktop's sound server crashes."""
         for process in self.processes:
             if process.args[0] == "pulseaudio":
-                process.kill()
-                process.wait()
+                stop(process, signal_first=False)
 
     def record(self):
         """Starts recording what the null sink plays; stop() returns the left channel at
         44.1 kHz as floats."""
         return Recording(self)
 
-    def run(self, *command, **kwargs):
+    def run(self, *command, timeout=30, **kwargs):
+        """The output of `command` on this desktop; it must succeed within `timeout`."""
         return subprocess.run(command, env=self.env, check=True, capture_output=True,
-                              text=True, **kwargs).stdout
+                              text=True, timeout=timeout, **kwargs).stdout
 
     def corked(self):
         """Whether each of the audio server's streams is paused."""
@@ -172,13 +179,36 @@ class Desktop:
         self.processes.append(program)
         return program
 
-    def wait_window(self, timeout=20, settle=0.5):
-        """The main window's X id, once it is shown, and `settle` seconds later painted."""
-        window = self.run("xdotool", "search", "--sync", "--onlyvisible", "--name", "^" +
-                          TITLE.replace("(", "\\(").replace(")", "\\)") + "$",
-                          timeout=timeout).split()[0]
+    def wait_window(self, timeout=20, settle=0.5, program=None):
+        """The main window's X id, once it is shown, and `settle` seconds later painted. If
+        it is not shown in time, the failure says what the screen and `program` (the
+        process that was to show it) show instead."""
+        try:
+            window = self.run("xdotool", "search", "--sync", "--onlyvisible", "--name", "^" +
+                              TITLE.replace("(", "\\(").replace(")", "\\)") + "$",
+                              timeout=timeout).split()[0]
+        except subprocess.TimeoutExpired:
+            seen = "the screen: %s" % self.keep_screenshot("no-window")
+            if program is not None:
+                errors = stop(program)[1] if program.poll() is None else \
+                    communicate_bounded(program)[1]
+                seen += "; the program (exit status %s) wrote: %s" % (program.returncode,
+                                                                      tail(errors))
+            raise AssertionError("no window of the program within %d s; %s"
+                                 % (timeout, seen)) from None
         time.sleep(settle)
         return window
+
+    def keep_screenshot(self, name):
+        """The screen now, kept where it outlives the desktop (ARTIFACTS) for a failure
+        message to point to; returns its path."""
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        path = os.path.join(ARTIFACTS, "%s-%s.png" % (name, time.strftime("%H%M%S")))
+        try:
+            self.screenshot(path)
+        except (subprocess.SubprocessError, OSError) as error:
+            return "no screenshot (%s)" % error
+        return path
 
     def geometry(self, window):
         info = self.run("xwininfo", "-id", window)
@@ -189,9 +219,9 @@ class Desktop:
 
     def screenshot(self, path=None):
         ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
-                             check=True, capture_output=True).stdout
+                             check=True, capture_output=True, timeout=30).stdout
         if path:
-            subprocess.run(["convert", "ppm:-", path], input=ppm, check=True)
+            subprocess.run(["convert", "ppm:-", path], input=ppm, check=True, timeout=30)
         return Image(ppm)
 
     def click(self, x, y):
@@ -266,7 +296,8 @@ class TimedSound:
 
     def left(self):
         """The left channel as floats, once the stream has ended."""
-        self.reader.join()
+        self.reader.join(10)
+        assert not self.reader.is_alive(), "the recording's stream did not end"
         import numpy
         data = b"".join(self.chunks)
         data = data[:len(data) // self.FRAME_BYTES * self.FRAME_BYTES]
@@ -295,8 +326,6 @@ class Recording(TimedSound):
 
     def stop(self):
         """The left channel as floats."""
-        self.process.terminate()
-        self.process.wait()
-        self.awake.terminate()
-        self.awake.wait()
+        stop(self.process)
+        stop(self.awake)
         return self.left()

@@ -12,6 +12,7 @@ import unittest
 
 import desktop
 from plot import WINDOW
+from waits import finish, stop, until
 
 PROGRAM = desktop.PROGRAM
 LAST_X, LAST_Y = "632.080888748169", "0.137542724609375"
@@ -66,45 +67,30 @@ class Desktop(desktop.Desktop):
         """The X ids of the error message boxes on the screen."""
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
                                 "^%s$" % ERROR_TITLE], env=self.env, capture_output=True,
-                               text=True)
+                               text=True, timeout=30)
         return found.stdout.split()
 
     def dismiss(self, box, key):
         """Dismisses an error box with `key` typed into it, as a user does."""
         subprocess.run(["xdotool", "windowfocus", "--sync", box], env=self.env,
                        capture_output=True, timeout=5)
-        subprocess.run(["xdotool", "key", key], env=self.env, capture_output=True)
-        deadline = time.monotonic() + 3
-        while box in self.error_boxes():
-            if time.monotonic() > deadline:
-                raise AssertionError("the error box stays after %s" % key)
-            time.sleep(0.05)
+        subprocess.run(["xdotool", "key", key], env=self.env, capture_output=True, timeout=10)
+        until(lambda: box not in self.error_boxes(), 3, "the error box gone after %s" % key,
+              lambda: "it stays", interval=0.05)
 
 
 def close_within(test, desktop_, window, program, seconds=2.0):
     """Closes the window as the window manager does and checks that the program ends within
     `seconds` with exit code 0; returns its stderr lines."""
     desktop_.close(window)
-    try:
-        program.wait(seconds)
-    except subprocess.TimeoutExpired:
-        program.kill()
-        program.wait()
-        test.fail("the program did not end within %.1f s of its window closing" % seconds)
-    errors = program.stderr.read().splitlines()
-    end(program)
+    errors = finish(program, seconds, "the program ending once its window closed")[1]
     test.assertEqual(program.returncode, 0, errors)
-    return errors
+    return errors.splitlines()
 
 
 def end(program):
     """Ends the program if it still runs, and lets go of its pipes."""
-    if program.poll() is None:
-        program.kill()
-        program.wait()
-    for pipe in (program.stdout, program.stderr):
-        if pipe:
-            pipe.close()
+    stop(program, signal_first=False)
 
 
 class Accessibility:
@@ -126,16 +112,17 @@ class Accessibility:
 
     def application(self, program, timeout=10):
         """The program's controls, once it is on the bus."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
+        def found():
             for app in self.pyatspi.Registry.getDesktop(0):
                 try:
                     if app is not None and app.get_process_id() == program.pid:
                         return Controls(app)
                 except Exception:
                     pass  # an application that has just gone away
-            time.sleep(0.1)
-        raise AssertionError("the program is not on the accessibility bus")
+            return None
+
+        return until(found, timeout, "the program (pid %d) on the accessibility bus"
+                     % program.pid, lambda: "exit status %s" % program.poll())
 
 
 
@@ -258,7 +245,8 @@ class Clipboard:
 
     def close(self):
         self.running = False
-        self.thread.join()
+        self.thread.join(5)  # it looks at `running` every 50 ms
+        assert not self.thread.is_alive(), "the clipboard's owner did not stop"
         self.display.close()
 
 

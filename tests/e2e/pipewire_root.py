@@ -12,7 +12,7 @@ import subprocess
 import sys
 from contextlib import contextmanager
 
-from desktop import KEEP_AWAKE
+from desktop import KEEP_AWAKE, TimedSound
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                 "packaging"))
@@ -81,6 +81,28 @@ def built_package(build):
         subprocess.run(["ctest", "--test-dir", build, "-R", "^packaging.deb$"], check=True,
                        stdout=subprocess.DEVNULL)
     return debs
+
+
+@contextmanager
+def timed_recordings(root, count):
+    """`count` recordings made in a session as RECORD > OUT/recordingN.fifo (N from 1), each
+    read from outside the root as it comes (TimedSound), so that when it was played is known
+    on this machine's monotonic clock; yields them."""
+    out = out_path(root)
+    sounds = []
+    for n in range(1, count + 1):
+        fifo = os.path.join(out, "recording%d.fifo" % n)
+        os.mkfifo(fifo)
+        sounds.append(TimedSound(lambda fifo=fifo: open(fifo, "rb")))
+    try:
+        yield sounds
+    finally:
+        for n in range(1, count + 1):  # a reader still waiting for its recorder is let go
+            try:
+                os.close(os.open(os.path.join(out, "recording%d.fifo" % n),
+                                 os.O_WRONLY | os.O_NONBLOCK))
+            except OSError:
+                pass
 
 
 def out_path(root):

@@ -7,9 +7,13 @@ the notes before them, and the one that leaves least of the recording unexplaine
 
 import atexit
 import os
+import select
 import subprocess
+import time
 
 import numpy as np
+
+from waits import stop
 
 RATE = 44100
 BLOCK = 64
@@ -28,10 +32,8 @@ RIVALS, NEAR = 3, 0.25  # how many other matches, and how much weaker, are given
 SWEEP = {"gap": (0.045, 0.100), "late": 0.160}
 
 
-def _stop(renderer):
-    renderer.stdin.close()
-    renderer.wait()
-    renderer.stdout.close()
+# A render of a whole sweep takes well under a second; one that takes this long has hung.
+RENDER_SECONDS = 60
 
 
 _renderer = None  # one render_notes serves all renders: loading the soundfont is most of one
@@ -43,15 +45,31 @@ def render(strikes, until):
     if _renderer is None:
         _renderer = subprocess.Popen([os.environ["RENDER_NOTES"]], stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE)
-        atexit.register(_stop, _renderer)
+        atexit.register(stop, _renderer)
     lines = ["%d %d\n" % strike for strike in strikes] + ["%d\n\n" % until]
     _renderer.stdin.write("".join(lines).encode())
     _renderer.stdin.flush()
     size = 4 * max([until, 0] + [frame for frame, _ in strikes])  # 16-bit stereo
-    out = _renderer.stdout.read(size)
+    out = _read(_renderer.stdout, size, time.monotonic() + RENDER_SECONDS)
     if len(out) != size:
-        raise RuntimeError("render_notes gave %d bytes of %d" % (len(out), size))
+        raise RuntimeError("render_notes gave %d bytes of %d within %d s (exit status %s)"
+                           % (len(out), size, RENDER_SECONDS, _renderer.poll()))
     return np.frombuffer(out, dtype="<i2").reshape(-1, 2)[:, 0].astype(float) / 32768
+
+
+def _read(pipe, size, deadline):
+    """Up to `size` bytes from `pipe`, as many as come before the deadline or its end."""
+    chunks, got = [], 0
+    while got < size:
+        remaining = deadline - time.monotonic()
+        if remaining <= 0 or not select.select([pipe], [], [], remaining)[0]:
+            break
+        chunk = os.read(pipe.fileno(), min(size - got, 1 << 20))
+        if not chunk:
+            break
+        chunks.append(chunk)
+        got += len(chunk)
+    return b"".join(chunks)
 
 
 def attacks():

@@ -6,6 +6,7 @@ import time
 import unittest
 
 from desktop import Desktop
+from waits import until
 
 SWEEP_SECONDS = 126 * 0.060
 CONTROLS = {  # accessible name: role
@@ -43,12 +44,9 @@ class AccessibilityTest(unittest.TestCase):
 
     @staticmethod
     def find_application():
-        for _ in range(100):
-            for app in pyatspi.Registry.getDesktop(0):
-                if app is not None and app.name == "ramp-sonifier":
-                    return app
-            time.sleep(0.1)
-        raise AssertionError("the program is not on the accessibility bus")
+        return until(lambda: next((app for app in pyatspi.Registry.getDesktop(0)
+                                   if app is not None and app.name == "ramp-sonifier"), None),
+                     10, "the program on the accessibility bus")
 
     def nodes(self):
         found, pending = [], [self.app]

@@ -89,11 +89,7 @@ class CommandLineTest(unittest.TestCase):
                 env=without_display(screen.env), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                 text=True)
             self.addCleanup(end, program)
-            try:
-                window = screen.wait_window()
-            except subprocess.TimeoutExpired:
-                program.kill()
-                self.fail("no window; stderr: %s" % program.communicate()[1])
+            window = screen.wait_window(program=program)
             self.assertEqual(close_within(self, screen, window, program), [])
 
 

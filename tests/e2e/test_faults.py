@@ -59,11 +59,7 @@ class FaultsTest(DesktopTestCase):
     def start(self, **how):
         program = self.desktop.start_program(**how)
         self.addCleanup(end, program)
-        try:
-            window = self.desktop.wait_window()
-        except subprocess.TimeoutExpired:
-            program.kill()
-            self.fail("no window; stderr: %s" % program.communicate()[1])
+        window = self.desktop.wait_window(program=program)
         return program, window, self.a11y.application(program)
 
     def check_sweep(self, controls, read_outs=(LAST_X, LAST_Y), whole=500):
@@ -183,7 +179,7 @@ class FaultsTest(DesktopTestCase):
         locales = self.folder()
         made = subprocess.run(["localedef", "-i", "de_DE", "-f", "UTF-8",
                                os.path.join(locales, "de_DE.UTF-8")], capture_output=True,
-                              text=True)
+                              text=True, timeout=120)
         self.assertEqual(made.returncode, 0, "localedef cannot make de_DE.UTF-8 (the locales "
                          "package brings its sources): " + made.stderr)
         self.audio_server()

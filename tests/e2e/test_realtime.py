@@ -17,6 +17,7 @@ import unittest
 
 from desktop import realtime_threads
 from harness import PROGRAM, RUN, Desktop, close_within, end
+from waits import read_line, stop
 
 NOBODY = 65534
 PRIORITY = 4  # what the program asks for, below the sound server's own threads
@@ -63,13 +64,12 @@ class RealtimeTest(unittest.TestCase):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         self.desktop.processes.append(bus)
-        with os.fdopen(read) as pipe:
-            self.bus = pipe.readline().strip()
+        with os.fdopen(read, "rb") as pipe:
+            self.bus = read_line(pipe, 20, "the system bus's address")
         rtkit = subprocess.Popen([sys.executable, "rtkit_stand_in.py", self.bus],
                                  stdout=subprocess.PIPE, text=True)
         self.desktop.processes.append(rtkit)
-        self.addCleanup(rtkit.stdout.close)
-        self.assertEqual(rtkit.stdout.readline(), "ready\n")
+        self.assertEqual(read_line(rtkit.stdout, 20, "the rtkit stand-in ready"), "ready")
         return rtkit
 
     def play(self, rtprio):
@@ -92,7 +92,8 @@ class RealtimeTest(unittest.TestCase):
         return program, threads, corked
 
     def test_a_user_allowed_real_time_priorities_sets_it_itself(self):
-        if subprocess.run(["prlimit", "--rtprio=10:10", "true"], capture_output=True).returncode:
+        if subprocess.run(["prlimit", "--rtprio=10:10", "true"], capture_output=True,
+                          timeout=10).returncode:
             self.skipTest("this machine cannot raise the limit (no CAP_SYS_RESOURCE)")
         _, threads, corked = self.play(rtprio=10)
         self.assertEqual([priority for _, priority in threads], [PRIORITY])
@@ -103,8 +104,7 @@ class RealtimeTest(unittest.TestCase):
         program, threads, corked = self.play(rtprio=0)
         self.assertEqual([priority for _, priority in threads], [PRIORITY])
         self.assertEqual(corked, [False])
-        rtkit.terminate()
-        self.assertRegex(rtkit.stdout.read(), r"^granted %d \d+ %d\n$" % (program.pid, PRIORITY))
+        self.assertRegex(stop(rtkit)[0], r"^granted %d \d+ %d\n$" % (program.pid, PRIORITY))
 
     def test_where_nothing_grants_it_the_sound_plays_all_the_same(self):
         _, threads, corked = self.play(rtprio=0)

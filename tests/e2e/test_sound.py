@@ -3,23 +3,32 @@
 The recording is analysed by matching each note's attack, rendered offline through the same
 synthesizer, in what remains once the notes before it are taken away (see sound.py). The
 tolerance is tight: every one of the 126 notes must be the exact note midiRamp gives, with no
-dropout between them; the onsets, which the synthesizer places on 64-frame (1.45 ms) blocks,
-must lie a typical 59.5 to 63 ms apart (the 60 ms pause plus the step's work), with a
-standard deviation of at most 2 ms on a quiet machine. Each sweep is judged once."""
+dropout between them but where the machine itself stalled (see stalls.py); the onsets, which
+the synthesizer places on 64-frame (1.45 ms) blocks, must lie a typical 59.5 to 63 ms apart
+(the 60 ms pause plus the step's work), with a standard deviation of at most 2 ms on a quiet
+machine. Each sweep is judged once."""
 
 import os
 import subprocess
+import sys
 import time
 import unittest
+from collections import namedtuple
 
 import numpy as np
 
 import reference
 import sound
-from desktop import Desktop, realtime_threads
+import stalls
+from desktop import ARTIFACTS, Desktop, realtime_threads
 from plot import RUN_BUTTON, WHOLE_EDIT, WINDOW, circle_mismatches
+from waits import finish, stop
 
 SWEEP_SECONDS = 126 * 0.060
+# A played sweep: the left channel recorded, when its first frame was played (monotonic
+# seconds), the machine's stalls meanwhile, the screen just before the window closed, and
+# when (in the recording) that was.
+Take = namedtuple("Take", "audio started stalls screenshot closed")
 
 
 class SoundTest(unittest.TestCase):
@@ -31,9 +40,10 @@ class SoundTest(unittest.TestCase):
         """Starts the program on a desktop with sound, types `typed` into the whole box,
         clicks Run the moment the window is shown, closes the window `close_after` seconds
         later; with `busy`, both cores are kept busy meanwhile by ordinary work. Returns the
-        recording, a screenshot taken just before closing, and when (in the recording) the
-        window was closed."""
+        Take."""
         with Desktop(audio=True) as desktop:
+            canary = stalls.Canary()
+            self.addCleanup(canary.process.kill)
             recording = desktop.record()
             program = desktop.start_program()
             window = desktop.wait_window(settle=0 if typed is None else 0.5)
@@ -49,28 +59,39 @@ class SoundTest(unittest.TestCase):
                 time.sleep(close_after)
             finally:
                 if load:
-                    load.terminate()
-                    load.wait()
+                    stop(load)
             screenshot = desktop.screenshot()
             closed = recording.elapsed()
             desktop.close(window)
-            try:
-                program.wait(5)
-            except Exception:
-                self.fail("the program did not end within 5 s of its window closing")
+            errors = finish(program, 5, "the program ending once its window closed")[1]
             time.sleep(0.5)
             audio = recording.stop()
-        with program.stdout, program.stderr:
-            self.assertEqual(program.returncode, 0, program.stderr.read())
-        return audio, screenshot, closed
+            seen = canary.stop()
+        self.assertEqual(program.returncode, 0, errors)
+        return Take(audio, recording.started, seen, screenshot, closed)
+
+    def check_dropouts(self, take, first, last):
+        """Each dropout between two frames of the take must be excused by a stall of the
+        machine; each is said with its stall, and a take with one that is not is kept."""
+        gaps = [(take.started + start, length)
+                for start, length in sound.dropouts(take.audio, first, last)]
+        judged = stalls.excuses(gaps, take.stalls, stalls.PERIOD)
+        for line in stalls.describe(judged):
+            print(line, file=sys.stderr)
+        unexcused = [gap for gap, stall in judged if stall is None]
+        if unexcused:
+            os.makedirs(ARTIFACTS, exist_ok=True)
+            kept = os.path.join(ARTIFACTS, "%s.npz" % self.id())
+            np.savez(kept, audio=take.audio, started=take.started)
+            self.fail("dropouts with no stall of the machine to excuse them: %s; stalls seen: "
+                      "%s; the recording is kept in %s" % (unexcused, take.stalls, kept))
 
     def check_sweep(self, whole, **how):
         """Plays a sweep and checks what it sounded like; returns the screenshot."""
-        audio, screenshot, _ = self.run_program(**how)
-        found = sound.find_notes(audio, 126, self.attacks, **sound.SWEEP)
+        take = self.run_program(**how)
+        found = sound.find_notes(take.audio, 126, self.attacks, **sound.SWEEP)
         self.assertEqual(len(found), 126, "notes found: %s" % found)
-        self.assertEqual(sound.dropouts(audio, found[0][0], found[-1][0]), [],
-                         "the sound output ran dry")
+        self.check_dropouts(take, found[0][0], found[-1][0])
         expected = reference.notes(whole)
         self.assertEqual([note for _, note, _ in found], expected,
                          "found (onset, note, match): %s" % found)
@@ -82,7 +103,7 @@ class SoundTest(unittest.TestCase):
         # the sends' time there is measured against the send times themselves in bench/run.
         if not how.get("busy"):
             self.assertLessEqual(intervals.std(), 0.002, "onsets uneven: %s" % intervals)
-        return screenshot
+        return take.screenshot
 
     def test_run_clicked_as_the_window_shows_strikes_every_note_60_ms_apart(self):
         # The synthesizer opens in the background: notes sent before it stands still sound.
@@ -98,7 +119,8 @@ class SoundTest(unittest.TestCase):
         self.assertGreater(checked, 100)
 
     def test_closing_mid_sweep_ends_the_program_and_its_sound(self):
-        audio, _, closed = self.run_program(close_after=3.0)
+        take = self.run_program(close_after=3.0)
+        audio, closed = take.audio, take.closed
         after = audio[int((closed + 0.3) * sound.RATE):]
         self.assertGreater(len(after), sound.RATE // 10)
         self.assertLess(np.abs(after).max(), 1e-3, "sound goes on after the window closed")
@@ -119,9 +141,7 @@ class SoundTest(unittest.TestCase):
             time.sleep(SWEEP_SECONDS - 2.0 + 10.0)
             self.assertEqual(desktop.corked(), [True], "a stream still playing in silence")
             desktop.close(window)
-            program.wait(5)
-            program.stdout.close()
-            program.stderr.close()
+            finish(program, 5, "the program ending once its window closed")
 
 
 

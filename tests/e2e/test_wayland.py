@@ -8,7 +8,8 @@ import subprocess
 
 from harness import LAST_X, LAST_Y, DesktopTestCase, end
 from plot import WINDOW, circle_mismatches
-from wayland import Weston
+from wayland import OUTPUT, Weston
+from waits import finish
 
 
 class Shifted:
@@ -22,6 +23,9 @@ class Shifted:
 
 
 class WaylandTest(DesktopTestCase):
+    # Larger than Weston's screen, so that the pointer can leave Weston's X11 window.
+    desktop_options = {"width": OUTPUT[0] + 100, "height": OUTPUT[1] + 100}
+
     def sweep(self, weston, program):
         """Presses Run through the accessibility bus and checks the sweep on Weston's screen."""
         left, top = weston.window()
@@ -35,12 +39,10 @@ class WaylandTest(DesktopTestCase):
 
     def exits(self, program):
         try:
-            program.wait(5)
-        except subprocess.TimeoutExpired:
-            self.fail("the program did not end when its window closed")
-        finally:
-            errors = program.stderr.read()
-            end(program)
+            errors = finish(program, 5, "the program ending once its window closed")[1]
+        except AssertionError as failure:
+            raise AssertionError("%s; the screen: %s" % (
+                failure, self.desktop.keep_screenshot("window-still-open"))) from None
         self.assertEqual(program.returncode, 0, errors)
 
     def test_through_xwayland(self):
@@ -68,6 +70,6 @@ class WaylandTest(DesktopTestCase):
                                                  unset=["DISPLAY"])
             left, top = weston.window()
             # Qt draws the close button at the right end of its own title bar, above the
-            # client area; Weston's X11 output stands at the top-left of the X screen.
-            self.desktop.click(left + WINDOW[2] - 12, top - 14)
+            # client area.
+            weston.click(left + WINDOW[2] - 12, top - 14)
             self.exits(program)

@@ -10,8 +10,12 @@ import tempfile
 import time
 
 from desktop import Image, TITLE
+from waits import stop, until
 
 CLIENT_AREA = (1174, 761)
+# Weston's screen; on the X11 back end, a window at the X screen's top-left corner.
+OUTPUT = (1600, 1000)
+CURSOR = re.compile(r"role wl_pointer-cursor.*?\n\s*position: \((-?\d+), (-?\d+)\)")
 
 
 class Weston:
@@ -27,8 +31,8 @@ class Weston:
         self.env = dict(desktop.env, WAYLAND_DISPLAY=self.name)
         log = os.path.join(desktop.folder, "weston-%s.log" % backend)
         command = ["weston", "--backend=%s-backend.so" % backend, "--socket=" + self.name,
-                   "--use-pixman", "--width=1600", "--height=1000", "--idle-time=0",
-                   "--no-config", "--debug", "--log=" + log]
+                   "--use-pixman", "--width=%d" % OUTPUT[0], "--height=%d" % OUTPUT[1],
+                   "--idle-time=0", "--no-config", "--debug", "--log=" + log]
         if xwayland:
             command.append("--xwayland")
         self.process = subprocess.Popen(command, env=desktop.env, stdout=subprocess.DEVNULL,
@@ -45,8 +49,7 @@ class Weston:
         return self
 
     def __exit__(self, *error):
-        self.process.terminate()
-        self.process.wait(10)
+        stop(self.process)
 
     def ready(self, log, xwayland):
         if not xwayland:
@@ -75,10 +78,38 @@ class Weston:
             assert time.monotonic() < deadline, "no window of the program in Weston's scene"
             time.sleep(0.2)
 
+    def scene_graph(self):
+        # Printed on subscription; the debug client then waits for more.
+        return subprocess.run(["timeout", "2", "weston-debug", "scene-graph"], env=self.env,
+                              capture_output=True, text=True, timeout=10).stdout
+
+    def cursor(self):
+        """The top-left corner of the pointer's cursor on Weston's screen, or None."""
+        found = CURSOR.search(self.scene_graph())
+        return found and (int(found.group(1)), int(found.group(2)))
+
+    def click(self, x, y):
+        """Clicks at (x, y) of Weston's screen as a user does, on the X11 back end. Weston
+        follows the X pointer by its motion relative to where it last saw it, which it does
+        not know until the pointer has entered its window: a click made straight away landed
+        at the screen's top-left corner. So the pointer leaves Weston's window (the X screen
+        is larger) and enters it again at (x, y), which tells Weston where it is, and the
+        button goes down once Weston's cursor is seen there (its hot spot lies within it)."""
+        width, height = self.desktop.size
+        assert width > OUTPUT[0] and height > OUTPUT[1], "no X screen outside Weston's window"
+        self.desktop.run("xdotool", "mousemove", str(width - 1), str(height - 1))
+        self.desktop.run("xdotool", "mousemove", str(x), str(y))
+
+        def there():
+            cursor = self.cursor()
+            return cursor and 0 <= x - cursor[0] < 32 and 0 <= y - cursor[1] < 32
+
+        until(there, 5, "Weston's pointer at (%d, %d)" % (x, y),
+              lambda: "its cursor's corner at %s" % (self.cursor(),))
+        self.desktop.run("xdotool", "click", "1")
+
     def placed(self):
-        # The scene graph is printed on subscription; the debug client then waits for more.
-        graph = subprocess.run(["timeout", "2", "weston-debug", "scene-graph"], env=self.env,
-                               capture_output=True, text=True).stdout
+        graph = self.scene_graph()
         for view in graph.split("\tView ")[1:]:
             opaque = re.search(r"\[opaque: \((\d+), (\d+)\) -> \((\d+), (\d+)\)\]", view)
             if "top-level window '%s'" % TITLE not in view or not opaque:
@@ -94,7 +125,7 @@ class Weston:
     def screenshot(self):
         folder = tempfile.mkdtemp(dir=self.desktop.folder)
         subprocess.run(["weston-screenshooter"], env=self.env, cwd=folder, check=True,
-                       capture_output=True)
+                       capture_output=True, timeout=30)
         (name,) = os.listdir(folder)
         return Image.load(os.path.join(folder, name))
 
