@@ -180,9 +180,10 @@ class Desktop:
         return program
 
     def wait_window(self, timeout=20, settle=0.5, program=None):
-        """The main window's X id, once it is shown, and `settle` seconds later painted. If
-        it is not shown in time, the failure says what the screen and `program` (the
-        process that was to show it) show instead."""
+        """The main window's X id, once it is shown and (unless `settle` is 0) painted: its
+        pixels show more than one colour and stand still for `settle` seconds. If it is not
+        shown in time, the failure says what the screen and `program` (the process that was
+        to show it) show instead."""
         try:
             window = self.run("xdotool", "search", "--sync", "--onlyvisible", "--name", "^" +
                               TITLE.replace("(", "\\(").replace(")", "\\)") + "$",
@@ -196,8 +197,36 @@ class Desktop:
                                                                       tail(errors))
             raise AssertionError("no window of the program within %d s; %s"
                                  % (timeout, seen)) from None
-        time.sleep(settle)
+        if settle:
+            self.wait_painted(window, settle)
         return window
+
+    def wait_painted(self, window, settle, seconds=20):
+        """Waits until the window's pixels show more than one colour and stand still for
+        `settle` seconds: painted, with nothing left to draw."""
+        from Xlib import X, display
+        screen = display.Display(self.env["DISPLAY"])
+        target = screen.create_resource_object("window", int(window))
+
+        def pixels():
+            size = target.get_geometry()
+            return target.get_image(0, 0, size.width, size.height, X.ZPixmap, 0xFFFFFFFF).data
+
+        last = [pixels()]
+
+        def painted():
+            time.sleep(settle)
+            now = pixels()
+            steady = now == last[0] and len(set(now[::4096])) > 1
+            last[0] = now
+            return steady
+
+        try:
+            until(painted, seconds, "the window painted and standing still",
+                  lambda: "its pixels still change or show one colour; the screen: %s"
+                  % self.keep_screenshot("unpainted"), interval=0)
+        finally:
+            screen.close()
 
     def keep_screenshot(self, name):
         """The screen now, kept where it outlives the desktop (ARTIFACTS) for a failure

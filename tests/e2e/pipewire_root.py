@@ -58,19 +58,41 @@ RECORD = ("chrt -f 20 parec -d out.monitor --format=s16le --rate=44100 --channel
           "--latency-msec=20")
 
 
-@contextmanager
-def pipewire_root(path, debs, extra=()):
-    """A fresh Debian root at `path` with PipeWire and the package found in `debs`, and the
-    files in `extra` copied to its /usr/local/bin; yields the root, removed after."""
+def make(path, debs):
+    """A fresh Debian root at `path` with PipeWire and the package found in `debs`, in place of
+    whatever was there."""
     deb = test_package.find_deb(debs)
     codename, mirror, archives = test_package.debian_archives()
-    with test_package.DebianRoot(path) as root:
+    root = test_package.DebianRoot(path).__enter__()
+    try:
         root.make(codename, mirror, archives)
         os.makedirs(out_path(root))
         root.install(deb, PACKAGES)
+    except BaseException:
+        root.remove()
+        raise
+    return root
+
+
+@contextmanager
+def pipewire_root(path, debs, extra=()):
+    """A fresh Debian root at `path` with PipeWire and the package found in `debs`, and the
+    files in `extra` copied to its /usr/local/bin; yields the root, removed after. Where
+    PIPEWIRE_ROOT_MADE is set, the root stands at `path` already, made apart (the CTest
+    fixture makes it while other tests run) and removed apart."""
+    if os.environ.get("PIPEWIRE_ROOT_MADE"):
+        root = test_package.DebianRoot(path)
+        if not os.path.isdir(out_path(root)):
+            raise AssertionError("no PipeWire root at %s: its fixture made none" % path)
+    else:
+        root = make(path, debs)
+    try:
         for name in extra:
             shutil.copy(name, os.path.join(root.path, "usr/local/bin"))
         yield root
+    finally:
+        if not os.environ.get("PIPEWIRE_ROOT_MADE"):
+            root.remove()
 
 
 def built_package(build):
@@ -121,3 +143,20 @@ def in_session(root, script, timeout):
               "mount -t tmpfs tmpfs R/run && mount -t tmpfs tmpfs R/tmp && "
               "exec chroot R bash /srv/session.sh").replace("R", root.path)
     test_package.run(root.isolated(["bash", "-c", mounts]), timeout, env=root.env)
+
+
+if __name__ == "__main__":
+    # The CTest fixture: `make ROOT DEB_DIR` before the PipeWire tests, `remove ROOT` after.
+    import argparse
+    parser = argparse.ArgumentParser()
+    parser.add_argument("action", choices=["make", "remove"])
+    parser.add_argument("root")
+    parser.add_argument("debs", nargs="?")
+    args = parser.parse_args()
+    try:
+        if args.action == "make":
+            make(args.root, args.debs)
+        else:
+            test_package.DebianRoot(args.root).remove()
+    except test_package.Failure as failure:
+        sys.exit("FAIL: %s" % failure)

@@ -88,11 +88,10 @@ class AccessibilityTest(unittest.TestCase):
     def test_2_keyboard_alone_reaches_and_sets_every_control(self):
         # As a window manager does for a new window; no mouse from here on.
         self.desktop.run("xdotool", "windowfocus", "--sync", self.window)
-        time.sleep(0.3)
-        self.assertEqual(self.focused(), ["x read-out"])
+        self.wait_focus("x read-out")
         for name in TAB_ORDER[1:] + TAB_ORDER[:1]:
             self.desktop.key("Tab")
-            self.assertEqual(self.focused(), [name])
+            self.wait_focus(name)
         self.desktop.key("Tab", "Tab")  # to the slider
         self.desktop.key("Right", "Prior")
         self.assertEqual(self.control("whole").queryValue().currentValue, 601)
@@ -102,27 +101,30 @@ class AccessibilityTest(unittest.TestCase):
         self.assertEqual(self.control("whole").queryValue().currentValue, 500)
 
         self.desktop.key("Tab")
-        self.assertEqual(self.focused(), ["Run"])
+        self.wait_focus("Run")
         self.desktop.key("space")
-        time.sleep(1.0)
-        self.assertNotEqual(self.text("x read-out"), "0", "Space starts a sweep")
+        until(lambda: self.text("x read-out") != "0", 5, "Space starting a sweep",
+              lambda: "x read-out %r" % self.text("x read-out"))
         self.wait_for_sweep_end()
         self.desktop.key("Return")
-        time.sleep(1.0)
-        self.assertNotEqual(self.text("x read-out"), LAST_X, "Enter starts the sweep again")
+        until(lambda: self.text("x read-out") != LAST_X, 5, "Enter starting the sweep again",
+              lambda: "x read-out %r" % self.text("x read-out"))
         self.wait_for_sweep_end()
 
+    def wait_focus(self, name):
+        until(lambda: self.focused() == [name], 5, "the focus on %s" % name,
+              lambda: "focused: %s" % self.focused())
+
     def wait_for_sweep_end(self):
-        deadline = time.monotonic() + 2 * SWEEP_SECONDS
-        while self.text("x read-out") != LAST_X:
-            self.assertLess(time.monotonic(), deadline, "the sweep did not end")
-            time.sleep(0.2)
+        until(lambda: self.text("x read-out") == LAST_X, 2 * SWEEP_SECONDS, "the sweep's end",
+              lambda: "x read-out %r" % self.text("x read-out"), interval=0.2)
 
     def test_3_run_through_the_accessible_action_and_read_the_results(self):
         run = self.control("Run").queryAction()
         names = [run.getName(i) for i in range(run.nActions)]
         run.doAction(names.index("Press"))
-        time.sleep(1.0)
+        until(lambda: self.text("x read-out") != LAST_X, 5, "the Press action starting a sweep",
+              lambda: "x read-out %r" % self.text("x read-out"))
         self.wait_for_sweep_end()
         self.assertEqual(self.text("x read-out"), LAST_X)
         self.assertEqual(self.text("y read-out"), "0.137542724609375")

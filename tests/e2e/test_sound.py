@@ -22,7 +22,7 @@ import sound
 import stalls
 from desktop import ARTIFACTS, Desktop, realtime_threads
 from plot import RUN_BUTTON, WHOLE_EDIT, WINDOW, circle_mismatches
-from waits import finish, stop
+from waits import finish, stop, until
 
 SWEEP_SECONDS = 126 * 0.060
 # A played sweep: the left channel recorded, when its first frame was played (monotonic
@@ -131,15 +131,17 @@ class SoundTest(unittest.TestCase):
         with Desktop(audio=True) as desktop:
             program = desktop.start_program()
             window = desktop.wait_window(settle=1.0)
-            self.assertEqual(desktop.corked(), [True], "a stream playing before any note")
+            streams = lambda: "the server's streams, corked or not: %s" % desktop.corked()
+            until(lambda: desktop.corked() == [True], 10, "the program's stream, paused before "
+                  "any note", streams)
             desktop.click(WINDOW[0] + RUN_BUTTON[0], WINDOW[1] + RUN_BUTTON[1])
             time.sleep(2.0)
             self.assertEqual(desktop.corked(), [False], "no stream playing the sweep")
             if os.geteuid() == 0:  # root may have real time; so may a desktop's user, by rtkit
                 self.assertEqual(len(realtime_threads(program.pid)), 1)
             # The synthesizer lets the Music Box's last notes go some 7 s after they are struck.
-            time.sleep(SWEEP_SECONDS - 2.0 + 10.0)
-            self.assertEqual(desktop.corked(), [True], "a stream still playing in silence")
+            until(lambda: desktop.corked() == [True], SWEEP_SECONDS - 2.0 + 12.0,
+                  "the stream paused once the notes have died away", streams, interval=0.5)
             desktop.close(window)
             finish(program, 5, "the program ending once its window closed")
 

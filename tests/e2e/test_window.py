@@ -7,6 +7,7 @@ import unittest
 from desktop import Desktop, Image
 from harness import end
 from plot import GREY, RED, RUN_BUTTON, WINDOW, at, circle_mismatches, plot_pixel
+from waits import until
 
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 PICTURES = os.path.join(SOURCE, "ui", "pictures")
@@ -80,8 +81,15 @@ class WindowTest(unittest.TestCase):
     def test_run_draws_the_band_of_circles(self):
         # A Run click on the button inside the group box; the sweep takes about 7.6 s.
         self.desktop.click(WINDOW[0] + RUN_BUTTON[0], WINDOW[1] + RUN_BUTTON[1])
-        time.sleep(10)
-        after = self.desktop.screenshot()
+        seen = []
+
+        def drawn():
+            seen[:] = [self.desktop.screenshot()]
+            return circle_mismatches(seen[0], 500)[0] == []
+
+        until(drawn, 30, "the whole band of circles", lambda: "steps not drawn as they should "
+              "be: %s" % circle_mismatches(seen[0], 500)[0][:5], interval=0.5)
+        after = seen[0]
         for x, y in [(1, 250), (658, 250), (100, 1), (330, 498)]:
             self.assertEqual(plot_pixel(after, x, y), RED, "the red frame at %d,%d" % (x, y))
         self.assertEqual(plot_pixel(after, 330, 300), GREY)
