@@ -8,7 +8,6 @@
 #include "sweep/sweep_view.h"
 
 #include <cmath>
-#include <limits>
 
 float sweepAngle = 0;
 float sweepY = 0;
@@ -30,6 +29,20 @@ constexpr unsigned kPauseMs = 60;
 
 bool sweeping = false;
 bool restartRequested = false;
+
+// Marks a sweep as running for as long as its loop runs, however the loop ends: a step that
+// throws leaves no sweep marked as running, which would turn every later Run into a restart
+// that no loop makes.
+class RunningSweep {
+public:
+    RunningSweep() { sweeping = true; }
+    ~RunningSweep() {
+        sweeping = false;
+        restartRequested = false;
+    }
+    RunningSweep(const RunningSweep&) = delete;
+    RunningSweep& operator=(const RunningSweep&) = delete;
+};
 
 void preparePlot(Canvas& plot) {
     plot.setPenWidth(4);
@@ -64,6 +77,7 @@ void drawStep(SweepView& view) {
 } // namespace
 
 void runSweep() {
+    // No window, or one that has closed: nothing to sweep on.
     if (!sweepWindow)
         return;
     // A Run during a sweep starts the sweep again, and the interrupted one draws and sounds no
@@ -73,26 +87,26 @@ void runSweep() {
         restartRequested = true;
         return;
     }
-    sweeping = true;
+    const RunningSweep running;
     do {
         restartRequested = false;
         sweepWindow->refreshPlot();
         preparePlot(sweepWindow->plotCanvas());
         sweepAngle = kStartAngle;
-        // Comparing in extended precision; a NaN angle ends the loop.
-        while (!restartRequested &&
+        // Comparing in extended precision; a NaN angle ends the loop. Events may close the
+        // window, which leaves no window to sweep on.
+        while (sweepWindow && !restartRequested &&
                static_cast<long double>(sweepAngle) <= static_cast<long double>(kEndAngle)) {
             drawStep(*sweepWindow);
             ProcessMessages();
-            // Events may have closed the window; the angle then already stands past the end.
             sweepAngle = static_cast<float>(sweepAngle + static_cast<long double>(kAngleStep));
         }
-    } while (restartRequested);
-    sweeping = false;
+    } while (sweepWindow && restartRequested);
 }
 
 void stopSweeps() {
-    // The loop tests the angle: past the end, the sweep ends after its current step.
+    // With no window, a Run still queued behind the close finds nothing to sweep on, and the
+    // running loop ends after its current step.
+    sweepWindow = nullptr;
     restartRequested = false;
-    sweepAngle = std::numeric_limits<float>::infinity();
 }
