@@ -134,7 +134,7 @@ TEST_F(WindowTest, LayoutAsDesigned) {
 
     // Creation and stacking order: the window's own controls, then the group box's.
     QStringList order;
-    for (QObject* child : form->children() + form->ui.GroupBox1->children())
+    for (QObject* child : form->content()->children() + form->ui.GroupBox1->children())
         if (child->isWidgetType())
             order << child->objectName();
     QStringList expectedOrder;

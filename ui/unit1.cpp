@@ -21,9 +21,9 @@ constexpr QPoint kDesignedPosition(411, 120);
 
 TForm1::TForm1(QWidget* owner) : Form(owner) {
     registerPictures();
-    ui.setupUi(this);
-    // The window opens where it was designed, not centred.
-    move(kDesignedPosition);
+    ui.setupUi(content());
+    // The window opens where it was designed, not centred, wherever the screen allows.
+    placeAsDesigned(kDesignedPosition);
     // Qt paints every window through an off-screen back buffer already: double buffering
     // needs no switch.
     connect(ui.ButtonRun, &QPushButton::clicked, this, dispatched(this, &TForm1::ButtonRunClick));
@@ -31,17 +31,24 @@ TForm1::TForm1(QWidget* owner) : Form(owner) {
             dispatched(this, &TForm1::TrackBarWholeChange));
     connect(ui.EditWhole, &QLineEdit::textChanged, this,
             dispatched(this, &TForm1::EditWholeChange));
-    sweepWindow = this;
     openMidiChannel();
+    // Only a window that was made is swept on.
+    sweepWindow = this;
 }
 
 TForm1::~TForm1() {
-    stopSweeps();
-    sweepWindow = nullptr;
+    if (sweepWindow == this)
+        stopSweeps();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    sweepWindow = this;
+    Form::showEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    stopSweeps();
+    if (sweepWindow == this)
+        stopSweeps();
     Form::closeEvent(event);
 }
 

@@ -25,6 +25,8 @@ public:
     void EditWholeChange();
 
 protected:
+    // A shown window is swept on; a closed one is not.
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
