@@ -1,6 +1,5 @@
 #include "platform/paint_box.h"
 
-#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -66,15 +65,17 @@ void PaintBox::lineTo(int x, int y) {
 }
 
 void PaintBox::drawn(const QRect& area) {
-    update(area.intersected(rect()));
+    // A pixel more all round: at a fractional scale the device pixels at the area's edge
+    // straddle it, and the repaint would leave out those it only just touches.
+    update(area.adjusted(-1, -1, 1, 1).intersected(rect()));
 }
 
-void PaintBox::paintEvent(QPaintEvent* event) {
-    const QImage& image = surface();
+// The image is drawn whole, clipped to what is to be repainted, so that each of its pixels lands
+// on the same device pixel whatever part is repainted: at a fractional scale the plot's corner
+// need not fall on a device pixel, and a part copied on its own lands on a grid of its own.
+void PaintBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QRect dirty = event->rect();
-    const qreal ratio = image.devicePixelRatio();
-    painter.drawImage(dirty, image, QRectF(dirty.topLeft() * ratio, QSizeF(dirty.size()) * ratio));
+    painter.drawImage(QPoint(0, 0), surface());
 }
 
 QImage& PaintBox::surface() {
