@@ -1,10 +1,9 @@
 #include "app/command_line.h"
 #include "platform/application.h"
-#include "ui/unit1.h"
+#include "ui/start_up.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 
 namespace {
@@ -52,18 +51,14 @@ int main(int argc, char* argv[]) {
         qInstallMessageHandler(defaultHandler);
         // Ties the window to its launcher, icon and name on the desktop.
         QGuiApplication::setDesktopFileName("org.rampsonifier.RampSonifier");
-        // A top-level Qt window stands on the task bar itself.
-        auto form = std::make_unique<TForm1>(); // CreateForm
-        Form1 = form.get();
-        form->show();
-        Application::exec(); // Run
-        Form1 = nullptr;
+        return runMainWindow(stderr);
     } catch (...) {
         if (!application) {
             std::fputs("ramp-sonifier: could not start\n", stderr);
             return EXIT_FAILURE;
         }
         ShowCurrentException();
+        showPendingErrors();
     }
     return 0;
 }

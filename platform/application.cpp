@@ -1,11 +1,10 @@
 #include "platform/application.h"
 
 #include "platform/accessibility.h"
+#include "platform/form.h"
 
 #include <QFont>
 #include <QMessageBox>
-
-#include <stdexcept>
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // The layout names Courier New; where it is missing, Liberation Mono has its metrics.
@@ -22,17 +21,45 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     }
 }
 
+namespace {
+
+// The program's main window where it is shown: an error box stands over it.
+QWidget* mainWindow() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (qobject_cast<Form*>(window) && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+void showErrorBox(const QString& message) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [message] {
+            QMessageBox::critical(mainWindow(), QApplication::applicationName(), message);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
 void ShowException(const std::exception& error) {
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
-                          QString::fromStdString(error.what()));
+    showErrorBox(QString::fromStdString(error.what()));
 }
 
 void ShowCurrentException() {
+    showErrorBox(currentExceptionMessage());
+}
+
+QString currentExceptionMessage() {
     try {
         throw;
     } catch (const std::exception& error) {
-        ShowException(error);
+        return QString::fromStdString(error.what());
     } catch (...) {
-        ShowException(std::runtime_error(""));
+        return {};
     }
+}
+
+void showPendingErrors() {
+    QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
 }

@@ -1,4 +1,5 @@
 #include "midi/midi_channel.h"
+#include "platform/application.h"
 #include "platform/event_loop.h"
 #include "ramps/ramps.h"
 #include "recording_midi_out.h"
@@ -56,6 +57,7 @@ protected:
             QTest::keyClick(widget, key, modifiers);
         if (!keys.isEmpty())
             QTest::keyClicks(widget, keys);
+        showPendingErrors();
         return errors;
     }
 

@@ -39,6 +39,8 @@ TForm1::TForm1(QWidget* owner) : Form(owner) {
 TForm1::~TForm1() {
     if (sweepWindow == this)
         stopSweeps();
+    if (Form1 == this)
+        Form1 = nullptr;
 }
 
 void TForm1::showEvent(QShowEvent* event) {
