@@ -4,6 +4,8 @@
 
 #include <QValidator>
 
+#include <algorithm>
+
 AccessibleEditBox::AccessibleEditBox(EditBox* box)
     : QAccessibleWidget(box, QAccessible::EditableText) {
     addControllingSignal(QStringLiteral("textChanged(QString)"));
@@ -66,8 +68,9 @@ void AccessibleEditBox::removeSelection(int selectionIndex) {
 }
 
 void AccessibleEditBox::setSelection(int selectionIndex, int startOffset, int endOffset) {
+    const auto [start, end] = range(startOffset, endOffset);
     if (selectionIndex == 0)
-        box()->setSelection(startOffset, endOffset - startOffset);
+        box()->setSelection(start, end - start);
 }
 
 int AccessibleEditBox::cursorPosition() const {
@@ -75,13 +78,12 @@ int AccessibleEditBox::cursorPosition() const {
 }
 
 void AccessibleEditBox::setCursorPosition(int position) {
-    box()->setCursorPosition(position);
+    box()->setCursorPosition(within(position));
 }
 
 QString AccessibleEditBox::text(int startOffset, int endOffset) const {
-    if (startOffset > endOffset)
-        return {};
-    return box()->displayText().mid(startOffset, endOffset - startOffset);
+    const auto [start, end] = range(startOffset, endOffset);
+    return box()->displayText().mid(start, end - start);
 }
 
 int AccessibleEditBox::characterCount() const {
@@ -98,8 +100,9 @@ int AccessibleEditBox::offsetAtPoint(const QPoint& point) const {
 }
 
 void AccessibleEditBox::scrollToSubstring(int startIndex, int endIndex) {
-    box()->setCursorPosition(endIndex);
-    box()->setCursorPosition(startIndex);
+    const auto [start, end] = range(startIndex, endIndex);
+    box()->setCursorPosition(end);
+    box()->setCursorPosition(start);
 }
 
 // An edit box has no attributes of its own, so one run, empty of attributes, covers its text.
@@ -110,15 +113,30 @@ QString AccessibleEditBox::attributes(int, int* startOffset, int* endOffset) con
 }
 
 void AccessibleEditBox::deleteText(int startOffset, int endOffset) {
-    edit(box()->text().remove(startOffset, endOffset - startOffset));
+    const auto [start, end] = range(startOffset, endOffset);
+    if (start < end)
+        edit(box()->text().remove(start, end - start));
 }
 
 void AccessibleEditBox::insertText(int offset, const QString& text) {
-    edit(box()->text().insert(offset, text));
+    edit(box()->text().insert(within(offset), text));
 }
 
 void AccessibleEditBox::replaceText(int startOffset, int endOffset, const QString& text) {
-    edit(box()->text().replace(startOffset, endOffset - startOffset, text));
+    const auto [start, end] = range(startOffset, endOffset);
+    edit(box()->text().replace(start, end - start, text));
+}
+
+// Offsets outside the text are taken as its nearer end: QString would count a negative one from
+// the text's end, and delete its last digit for deleteText(-1, 0).
+int AccessibleEditBox::within(int offset) const {
+    return std::clamp(offset, 0, characterCount());
+}
+
+// A range given backwards is empty, at its start.
+std::pair<int, int> AccessibleEditBox::range(int startOffset, int endOffset) const {
+    const int start = within(startOffset);
+    return {start, std::max(start, within(endOffset))};
 }
 
 void AccessibleEditBox::edit(QString text) {

@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+#include <utility>
+
 class EditBox;
 
 // An edit box as assistive technology reads and edits it. Qt's own interface for line edits
@@ -38,6 +40,8 @@ public:
 
 private:
     EditBox* box() const;
+    int within(int offset) const;
+    std::pair<int, int> range(int startOffset, int endOffset) const;
     // Sets the box's text as typing would: only text its validator accepts.
     void edit(QString text);
 };

@@ -77,3 +77,36 @@ TEST_F(AccessibilityTest, EditingThroughAssistiveTechnologyTakesWhatTypingTakes)
     EXPECT_EQ(form.ui.EditWhole->text(), "25");
     EXPECT_EQ(form.ui.TrackBarWhole->value(), 25);
 }
+
+// Offsets outside the text are taken as its nearer end, and a range given backwards is empty:
+// no offset reaches round to the text's other end.
+TEST_F(AccessibilityTest, EditingOffsetsOutsideTheTextStayWithinIt) {
+    using Edit = void (*)(QAccessibleEditableTextInterface*);
+    const struct {
+        const char* edit;
+        Edit apply;
+        QString result;
+    } cases[] = {
+        {"deleteText(-1, 0)", [](auto* e) { e->deleteText(-1, 0); }, "500"},
+        {"deleteText(2, 1)", [](auto* e) { e->deleteText(2, 1); }, "500"},
+        {"deleteText(-5, 1)", [](auto* e) { e->deleteText(-5, 1); }, "00"},
+        {"deleteText(2, 99)", [](auto* e) { e->deleteText(2, 99); }, "50"},
+        {"insertText(-1, 1)", [](auto* e) { e->insertText(-1, "1"); }, "1500"},
+        {"insertText(99, 1)", [](auto* e) { e->insertText(99, "1"); }, "5001"},
+        {"replaceText(-3, 99, 7)", [](auto* e) { e->replaceText(-3, 99, "7"); }, "7"},
+        {"replaceText(2, 1, 7)", [](auto* e) { e->replaceText(2, 1, "7"); }, "5070"},
+    };
+    QLineEdit* box = form.ui.EditX;
+    QAccessibleInterface* edit = seen(box);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edit);
+        box->setText("500");
+        c.apply(edit->editableTextInterface());
+        EXPECT_EQ(box->text(), c.result);
+    }
+    box->setText("500");
+    QAccessibleTextInterface* text = edit->textInterface();
+    EXPECT_EQ(text->text(-1, 2), "50");
+    EXPECT_EQ(text->text(1, 99), "00");
+    EXPECT_EQ(text->text(2, 1), "");
+}
