@@ -40,49 +40,64 @@ constexpr QtOption kQtOptions[] = {
     {"nograb", false},
 };
 
-// The usage line names the program as it was started, which needs an application object; a
-// core one needs no display.
-QString helpText(const QCommandLineParser& parser, int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
+// The program's own options, and Qt's, which pass for the application object.
+struct Options {
+    Options() {
+        // Qt's options are single words after a single dash.
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.setApplicationDescription(
+            "Shows a point sweeping along one period of a sine wave, each of its values turned\n"
+            "into a colour and a MIDI note. Press Run in the window to start a sweep.");
+        parser.addOptions({help, version});
+        for (const QtOption& qt : kQtOptions) {
+            QCommandLineOption option(qt.name, QString(), qt.takesValue ? "value" : QString());
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(option);
+        }
+    }
+
+    QCommandLineParser parser;
+    const QCommandLineOption help{{"h", "help"}, "Show this help and exit."};
+    const QCommandLineOption version{{"v", "version"}, "Show the version and exit."};
+};
+
+// The usage; its first line names the program as it was started, which needs an application
+// object.
+QString helpText(const QCommandLineParser& parser) {
     return parser.helpText() + "\nQt's own options, such as -platform NAME and -style NAME, "
                                "are accepted too.\nSee ramp-sonifier(1).\n";
+}
+
+// Before the application object exists, a core one stands in for it: it needs no display.
+QString helpText(const QCommandLineParser& parser, int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    return helpText(parser);
+}
+
+int usageError(const QString& error, const QString& usage) {
+    std::fprintf(stderr, "ramp-sonifier: %s\n%s", qPrintable(error), qPrintable(usage));
+    return kUsageError;
 }
 
 } // namespace
 
 std::optional<int> exitStatusForCommandLine(int argc, char* argv[]) {
-    QCommandLineParser parser;
-    // Qt's options are single words after a single dash.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        "Shows a point sweeping along one period of a sine wave, each of its values turned\n"
-        "into a colour and a MIDI note. Press Run in the window to start a sweep.");
-    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
-    const QCommandLineOption version({"v", "version"}, "Show the version and exit.");
-    parser.addOptions({help, version});
-    for (const QtOption& qt : kQtOptions) {
-        QCommandLineOption option(qt.name, QString(), qt.takesValue ? "value" : QString());
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(option);
-    }
-
+    Options options;
+    QCommandLineParser& parser = options.parser;
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const bool parsed = parser.parse(arguments);
-    if (!parsed || !parser.positionalArguments().isEmpty()) {
-        const QString error =
+    if (!parsed || !parser.positionalArguments().isEmpty())
+        return usageError(
             parsed ? QString("Unexpected argument '%1'.").arg(parser.positionalArguments().first())
-                   : parser.errorText();
-        std::fprintf(stderr, "ramp-sonifier: %s\n%s", qPrintable(error),
-                     qPrintable(helpText(parser, argc, argv)));
-        return kUsageError;
-    }
-    if (parser.isSet(help)) {
+                   : parser.errorText(),
+            helpText(parser, argc, argv));
+    if (parser.isSet(options.help)) {
         std::fputs(qPrintable(helpText(parser, argc, argv)), stdout);
         return 0;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(options.version)) {
         std::fputs("ramp-sonifier " RAMP_SONIFIER_VERSION "\n"
                    "Copyright (c) 2026 Ramp Sonifier contributors\n"
                    "License: MIT\n",
@@ -90,4 +105,12 @@ std::optional<int> exitStatusForCommandLine(int argc, char* argv[]) {
         return 0;
     }
     return std::nullopt;
+}
+
+std::optional<int> exitStatusForArgumentsLeft(const QStringList& arguments) {
+    if (arguments.size() <= 1)
+        return std::nullopt;
+    const Options options;
+    return usageError(QString("Unexpected argument '%1': Qt did not take it.").arg(arguments.at(1)),
+                      helpText(options.parser));
 }

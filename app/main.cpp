@@ -49,6 +49,9 @@ int main(int argc, char* argv[]) {
         const QtMessageHandler defaultHandler = qInstallMessageHandler(reportStartupFailure);
         application.emplace(argc, argv); // Initialize
         qInstallMessageHandler(defaultHandler);
+        if (const std::optional<int> status =
+                exitStatusForArgumentsLeft(QCoreApplication::arguments()))
+            return *status;
         // Ties the window to its launcher, icon and name on the desktop.
         QGuiApplication::setDesktopFileName("org.rampsonifier.RampSonifier");
         return runMainWindow(stderr);

@@ -81,6 +81,24 @@ class CommandLineTest(unittest.TestCase):
                 result = run(*arguments)
                 self.assertEqual((result.returncode, result.stderr.splitlines()), (1, [line]))
 
+    def test_qt_options_that_qt_does_not_take(self):
+        # Qt takes some of its options only with their value after a space: in any other form
+        # it leaves them, and they would be ignored. Refused once the display is reached, before
+        # any window.
+        with desktop.Desktop() as screen:
+            for argument in ["-display=:999", "-qwindowtitle=Lesson", "-platform=xcb"]:
+                with self.subTest(argument=argument):
+                    result = subprocess.run([PROGRAM, argument], capture_output=True, text=True,
+                                            timeout=20, env=screen.env)
+                    self.assertEqual((result.returncode, result.stdout), (2, ""), result.stderr)
+                    lines = result.stderr.splitlines()
+                    self.assertEqual(lines[:2], [
+                        "ramp-sonifier: Unexpected argument '%s': Qt did not take it."
+                        % argument, USAGE])
+                    # A window opened would have opened device 0, which says it has no sound.
+                    self.assertEqual([line for line in lines if line.startswith("ramp-")],
+                                     lines[:1])
+
     def test_qt_options_open_the_window(self):
         # The display named on the command line only, with a style and a right-to-left layout.
         with desktop.Desktop(audio=True) as screen:
