@@ -18,9 +18,18 @@ def plot_pixel(image, x, y):
     return at(image, PLOT[0] + x, PLOT[1] + y)
 
 
-def circle_mismatches(image, whole):
+def circle_mismatches(image, whole, origin=None, scale=1):
     """Steps whose circle, where no later circle covers it, is not filled with the colour
-    colorRamp gives it; and how many steps could be checked."""
+    colorRamp gives it; and how many steps could be checked. The plot's corner stands at
+    `origin` on the screen (where the window opens as designed, unless given), each of its
+    pixels `scale` device pixels wide."""
+    if origin is None:
+        origin = (WINDOW[0] + PLOT[0], WINDOW[1] + PLOT[1])
+
+    def shown(x, y):
+        return image.pixel(origin[0] + int((x + 0.5) * scale),
+                           origin[1] + int((y + 0.5) * scale))
+
     steps = reference.sweep(whole)
     wrong, checked = [], 0
     for k, step in enumerate(steps):
@@ -32,6 +41,6 @@ def circle_mismatches(image, whole):
                 for s in steps[k + 1:]):
             continue
         checked += 1
-        if plot_pixel(image, x, y) != step["fill"]:
-            wrong.append((k + 1, plot_pixel(image, x, y), step["fill"]))
+        if shown(x, y) != step["fill"]:
+            wrong.append((k + 1, shown(x, y), step["fill"]))
     return wrong, checked

@@ -2,6 +2,7 @@
 desktop accessibility bus (AT-SPI), operated by keyboard and through accessible actions."""
 
 import os
+import subprocess
 import time
 import unittest
 
@@ -128,6 +129,33 @@ class AccessibilityTest(unittest.TestCase):
         self.wait_for_sweep_end()
         self.assertEqual(self.text("x read-out"), LAST_X)
         self.assertEqual(self.text("y read-out"), "0.137542724609375")
+
+    def test_4_emptying_whole_answers_at_once_and_the_error_box_follows(self):
+        # The emptied box is no number: an error box says so, once the request has had its
+        # reply, and a screen reader waits for nothing.
+        whole = self.control("whole value")
+        started = time.monotonic()
+        whole.queryEditableText().deleteText(0, whole.queryText().characterCount)
+        answered = time.monotonic() - started
+        self.assertLess(answered, 2.0, "the request waited for the error box")
+        deadline = time.monotonic() + 5
+        while not (boxes := self.error_boxes()):
+            self.assertLess(time.monotonic(), deadline, "no error box after the box was emptied")
+            time.sleep(0.1)
+        self.assertEqual(len(boxes), 1, boxes)
+        self.desktop.run("xdotool", "windowfocus", "--sync", boxes[0], "key", "Return")
+        deadline = time.monotonic() + 3
+        while self.error_boxes():
+            self.assertLess(time.monotonic(), deadline, "the error box stays after Return")
+            time.sleep(0.1)
+        self.assertEqual(self.control("whole").queryValue().currentValue, 500)
+        whole.queryEditableText().insertText(0, "250", 3)
+        self.assertEqual(self.control("whole").queryValue().currentValue, 250)
+
+    def error_boxes(self):
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ramp-sonifier$"],
+                               env=self.desktop.env, capture_output=True, text=True, timeout=10)
+        return found.stdout.split()
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@ import unittest
 
 from desktop import Desktop, Image
 from harness import end
-from plot import GREY, RED, RUN_BUTTON, WINDOW, at, circle_mismatches, plot_pixel
+from plot import GREY, PLOT, RED, RUN_BUTTON, WINDOW, at, circle_mismatches, plot_pixel
 from waits import until
 
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
@@ -96,6 +96,51 @@ class WindowTest(unittest.TestCase):
         wrong, checked = circle_mismatches(after, 500)
         self.assertEqual(wrong, [])
         self.assertGreater(checked, 100)
+
+
+class SmallScreenTest(unittest.TestCase):
+    """On a school laptop's screen, and on one scaled as such laptops are, the whole window lies
+    on the screen; where it cannot show all its layout, the layout scrolls, and Run is clicked
+    where it is shown."""
+
+    # Screen width and height in device pixels, and the scale the desktop is set to.
+    SCREENS = [(1366, 768, 1), (1920, 1080, 1.5)]
+
+    def test_run_is_reached_on_small_and_scaled_screens(self):
+        for width, height, scale in self.SCREENS:
+            with self.subTest(screen="%dx%d at %d %%" % (width, height, 100 * scale)), \
+                    Desktop(width=width, height=height) as desktop:
+                program = desktop.start_program({"QT_SCALE_FACTOR": str(scale)})
+                self.addCleanup(end, program)
+                window = desktop.wait_window(program=program)
+                left, top, shown_width, shown_height = desktop.geometry(window)
+                self.assertGreaterEqual(min(left, top), 0)
+                self.assertLessEqual((left + shown_width, top + shown_height), (width, height))
+                # As far down as the layout goes, with the wheel over the plot: its last
+                # pixels stand at the window's bottom edge.
+                self.assertGreaterEqual(shown_width / scale, WINDOW[2], "scrolls across")
+                scrolled = max(0, WINDOW[3] - round(shown_height / scale))
+                desktop.run("xdotool", "mousemove", str(left + int(600 * scale)),
+                            str(top + int(300 * scale)), "click", "--repeat", "3", "5")
+                desktop.wait_painted(window, 0.3)
+                desktop.click(left + int(RUN_BUTTON[0] * scale),
+                              top + int((RUN_BUTTON[1] - scrolled) * scale))
+                origin = (left + int(PLOT[0] * scale), top + int((PLOT[1] - scrolled) * scale))
+                seen = []
+
+                def drawn():
+                    seen[:] = [desktop.screenshot()]
+                    return circle_mismatches(seen[0], 500, origin, scale)[0] == []
+
+                until(drawn, 30, "the whole band of circles", lambda: "steps not drawn as they "
+                      "should be: %s; the screen: %s" % (
+                          circle_mismatches(seen[0], 500, origin, scale)[0][:5],
+                          desktop.keep_screenshot("small-screen")), interval=0.5)
+                for x, y in [(1, 250), (658, 250), (100, 1)]:
+                    self.assertEqual(seen[0].pixel(origin[0] + int((x + 0.5) * scale),
+                                                   origin[1] + int((y + 0.5) * scale)), RED,
+                                     "the red frame at %d,%d, drawn by a sweep" % (x, y))
+                self.assertGreater(circle_mismatches(seen[0], 500, origin, scale)[1], 100)
 
 
 class HighDpiTest(unittest.TestCase):
