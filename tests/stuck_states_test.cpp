@@ -1,5 +1,5 @@
+#include "paced_steps.h"
 #include "platform/application.h"
-#include "platform/event_loop.h"
 #include "platform/midi_out.h"
 #include "sweep/sweep.h"
 #include "ui/start_up.h"
@@ -84,11 +84,6 @@ class StuckStatesTest : public testing::TestWithParam<Ending> {
 public:
     void SetUp() override {
         whole = 500;
-        previousSleeper = setSleeper([this](unsigned) {
-            ++steps;
-            if (steps == actionStep)
-                QTimer::singleShot(0, action);
-        });
         QObject::connect(&dismisser, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 errorBoxes << box->text();
@@ -97,29 +92,20 @@ public:
         });
         dismisser.start(5);
     }
-    void TearDown() override {
-        form.reset();
-        setSleeper(previousSleeper);
-    }
+    void TearDown() override { form.reset(); }
 
     void openWindow() {
         form = std::make_unique<TForm1>();
         form->show();
     }
-    void atStep(int step, std::function<void()> act) {
-        actionStep = step;
-        action = std::move(act);
-    }
+    void atStep(int step, std::function<void()> action) { paced.atStep(step, std::move(action)); }
     void clickRun() { form->ui.ButtonRun->click(); }
 
+    PacedSteps paced;
     FailingDevice device;
     std::unique_ptr<TForm1> form;
     QStringList errorBoxes;
     QTimer dismisser;
-    int steps = 0;
-    int actionStep = -1;
-    std::function<void()> action;
-    std::function<void(unsigned)> previousSleeper;
 };
 
 void closeAt50(StuckStatesTest& t, std::function<void()> behindTheClose) {

@@ -1,4 +1,5 @@
 #include "midi/midi_channel.h"
+#include "paced_steps.h"
 #include "platform/application.h"
 #include "platform/event_loop.h"
 #include "ramps/ramps.h"
@@ -22,23 +23,11 @@ class WindowTest : public testing::Test {
 protected:
     void SetUp() override {
         whole = 500;
-        previousSleeper = setSleeper([this](unsigned) {
-            ++steps;
-            if (steps == actionStep)
-                QTimer::singleShot(0, action);
-        });
         form = std::make_unique<TForm1>();
     }
-    void TearDown() override {
-        form.reset();
-        setSleeper(previousSleeper);
-    }
+    void TearDown() override { form.reset(); }
 
-    // Runs `act` as a pending event handled by the sweep's step `step`.
-    void atStep(int step, std::function<void()> act) {
-        actionStep = step;
-        action = std::move(act);
-    }
+    void atStep(int step, std::function<void()> action) { paced.atStep(step, std::move(action)); }
 
     // Types into the focused edit box through the application's event dispatch, as a user
     // does, and returns the texts of the error boxes shown meanwhile.
@@ -61,12 +50,9 @@ protected:
         return errors;
     }
 
+    PacedSteps paced;
     RecordingDevice device;
     std::unique_ptr<TForm1> form;
-    int steps = 0;
-    int actionStep = -1;
-    std::function<void()> action;
-    std::function<void(unsigned)> previousSleeper;
 };
 
 struct ControlLayout {
@@ -204,7 +190,7 @@ TEST_F(WindowTest, StartUpSelectsTheInstrumentOnceBeforeAnyEvent) {
 
 TEST_F(WindowTest, RunButtonSweepsAndTheReadOutsShowTheLastStep) {
     QTest::mouseClick(form->ui.ButtonRun, Qt::LeftButton);
-    EXPECT_EQ(steps, 126);
+    EXPECT_EQ(paced.count, 126);
     EXPECT_EQ(device.words.size(), 1u + 126u);
     EXPECT_EQ(form->ui.EditX->text(), "632.080888748169");
     EXPECT_EQ(form->ui.EditY->text(), "0.137542724609375");
@@ -229,14 +215,14 @@ TEST_F(WindowTest, ClosingTheWindowEndsTheSweepAtOnce) {
     atStep(50, [this] { form->close(); });
     form->show();
     form->ButtonRunClick();
-    EXPECT_EQ(steps, 50);
+    EXPECT_EQ(paced.count, 50);
     EXPECT_EQ(device.words.size(), 1u + 50u);
 }
 
 TEST_F(WindowTest, DestroyingTheWindowDuringASweepLeavesTheSweepNothingToTouch) {
     atStep(50, [this] { form.reset(); });
     runSweep();
-    EXPECT_EQ(steps, 50);
+    EXPECT_EQ(paced.count, 50);
     EXPECT_EQ(device.words.size(), 1u + 50u);
 }
 
