@@ -1,13 +1,10 @@
 #include "sweep/sweep.h"
 
 #include "midi/midi_channel.h"
-#include "platform/canvas.h"
 #include "platform/event_loop.h"
 #include "platform/text_conversions.h"
-#include "ramps/ramps.h"
+#include "sweep/sweep_step.h"
 #include "sweep/sweep_view.h"
-
-#include <cmath>
 
 float sweepAngle = 0;
 float sweepY = 0;
@@ -15,17 +12,6 @@ std::int32_t whole = 500;
 SweepView* sweepWindow = nullptr;
 
 namespace {
-
-// The step's arithmetic is done in extended precision (long double on x86-64), the angle
-// and height stored as 32-bit floats between steps.
-constexpr float kStartAngle = 1.5707963705062866f; // π/2 as a 32-bit float
-constexpr double kEndAngle = 7.853981633974483;    // 5π/2, inclusive
-constexpr double kAngleStep = 0.05;
-constexpr long double kAmplitude = 250;
-constexpr long double kHeight = 500;
-constexpr int kPlotWidth = 660;
-constexpr int kDiameter = 20;
-constexpr unsigned kPauseMs = 60;
 
 bool sweeping = false;
 bool restartRequested = false;
@@ -44,34 +30,16 @@ public:
     RunningSweep& operator=(const RunningSweep&) = delete;
 };
 
-void preparePlot(Canvas& plot) {
-    plot.setPenWidth(4);
-    plot.setPenColor(colours::kRed);
-    plot.setBrushColor(colours::kGrey);
-    plot.rectangle(0, 0, kPlotWidth, static_cast<int>(kHeight));
-    // The baseline lies on the first row below the plot, so the plot clips it away.
-    plot.setPenWidth(1);
-    plot.setPenColor(colours::kBlack);
-    plot.moveTo(800, 500);
-    plot.lineTo(0, 500);
-}
-
+// One step: the point's height, the pause, then the colours and the note with `whole` as it
+// stands after the pause, the circle, the note and the read-outs.
 void drawStep(SweepView& view) {
-    Canvas& plot = view.plotCanvas();
-    const long double t = sweepAngle;
-    const long double x = 100 * t - 150;
-    sweepY =
-        static_cast<float>(std::sin(static_cast<double>(sweepAngle)) * kAmplitude + kAmplitude);
-    Sleep(kPauseMs);
-    const long double userY = kHeight - sweepY;
-    plot.setPenColor(colorRamp(static_cast<std::int32_t>(sweepY), whole));
-    plot.setBrushColor(colorRamp(static_cast<std::int32_t>(userY), whole));
-    plot.ellipse(static_cast<int>(x), static_cast<int>(sweepY), static_cast<int>(x + kDiameter),
-                 static_cast<int>(sweepY + static_cast<long double>(kDiameter)));
-    note = midiRamp(static_cast<std::int32_t>(userY), whole);
-    sendNote(note);
-    view.setEditXText(FloatToStr(static_cast<double>(x)));
-    view.setEditYText(FloatToStr(static_cast<double>(userY)));
+    sweepY = sweepHeight(sweepAngle);
+    Sleep(kSweepPauseMs);
+    const SweepStep step = sweepStep(sweepAngle, sweepY, whole);
+    drawSweepStep(view.plotCanvas(), step);
+    sendNote(step.note);
+    view.setEditXText(FloatToStr(step.x));
+    view.setEditYText(FloatToStr(step.userY));
 }
 
 } // namespace
@@ -92,14 +60,12 @@ void runSweep() {
         restartRequested = false;
         sweepWindow->refreshPlot();
         preparePlot(sweepWindow->plotCanvas());
-        sweepAngle = kStartAngle;
-        // Comparing in extended precision; a NaN angle ends the loop. Events may close the
-        // window, which leaves no window to sweep on.
-        while (sweepWindow && !restartRequested &&
-               static_cast<long double>(sweepAngle) <= static_cast<long double>(kEndAngle)) {
+        sweepAngle = kSweepStartAngle;
+        // Events may close the window, which leaves no window to sweep on.
+        while (sweepWindow && !restartRequested && sweepGoesOn(sweepAngle)) {
             drawStep(*sweepWindow);
             ProcessMessages();
-            sweepAngle = static_cast<float>(sweepAngle + static_cast<long double>(kAngleStep));
+            sweepAngle = nextSweepAngle(sweepAngle);
         }
     } while (sweepWindow && restartRequested);
 }

@@ -1,9 +1,11 @@
 #include "fake_sweep_view.h"
 #include "midi/midi_channel.h"
 #include "platform/event_loop.h"
+#include "platform/text_conversions.h"
 #include "ramps/ramps.h"
 #include "recording_midi_out.h"
 #include "sweep/sweep.h"
+#include "sweep/sweep_step.h"
 
 #include <gtest/gtest.h>
 
@@ -177,3 +179,30 @@ TEST_F(SweepTest, StoppingEndsEverySweepAtOnce) {
     EXPECT_EQ(view.circles.size(), 20u);
     EXPECT_EQ(device.words.size(), 20u);
 }
+
+// The steps taken one at a time, without pauses, are the Run sweep's own: its circles, its
+// colours, its notes and its read-outs, for every whole.
+class SweepStepTest : public SweepTest, public testing::WithParamInterface<std::int32_t> {};
+
+TEST_P(SweepStepTest, EachStepTakenAloneIsTheRunSweepsStep) {
+    whole = GetParam();
+    runSweep();
+    ASSERT_EQ(view.circles.size(), size_t{kSweepSteps});
+    const std::vector<int> notes = this->notes();
+    for (int index = 0; index < kSweepSteps; ++index) {
+        SCOPED_TRACE(index);
+        const SweepStep step = sweepStepAt(index, whole);
+        const auto& circle = view.circles[index];
+        EXPECT_EQ(circle.box, QRect(QPoint(step.x1, step.y1), QPoint(step.x2, step.y2)));
+        EXPECT_EQ(circle.pen, step.pen);
+        EXPECT_EQ(circle.brush, step.brush);
+        EXPECT_EQ(circle.x, FloatToStr(step.x));
+        EXPECT_EQ(circle.y, FloatToStr(step.userY));
+        EXPECT_EQ(notes[index], step.note);
+        EXPECT_EQ(step.whole, whole);
+        EXPECT_TRUE(sweepGoesOn(step.angle));
+    }
+    EXPECT_FALSE(sweepGoesOn(sweepStepAngle(kSweepSteps)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Wholes, SweepStepTest, testing::Values(500, 250, 7, 1, 1000));
