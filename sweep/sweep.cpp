@@ -3,7 +3,7 @@
 #include "midi/midi_channel.h"
 #include "platform/event_loop.h"
 #include "platform/text_conversions.h"
-#include "sweep/sweep_step.h"
+#include "sweep/sweep_record.h"
 #include "sweep/sweep_view.h"
 
 float sweepAngle = 0;
@@ -31,13 +31,14 @@ public:
 };
 
 // One step: the point's height, the pause, then the colours and the note with `whole` as it
-// stands after the pause, the circle, the note and the read-outs.
+// stands after the pause, the circle, the note and the read-outs; and its record.
 void drawStep(SweepView& view) {
     sweepY = sweepHeight(sweepAngle);
     Sleep(kSweepPauseMs);
     const SweepStep step = sweepStep(sweepAngle, sweepY, whole);
     drawSweepStep(view.plotCanvas(), step);
     sendNote(step.note);
+    recordSweepStep(step);
     view.setEditXText(FloatToStr(step.x));
     view.setEditYText(FloatToStr(step.userY));
 }
@@ -61,12 +62,14 @@ void runSweep() {
         sweepWindow->refreshPlot();
         preparePlot(sweepWindow->plotCanvas());
         sweepAngle = kSweepStartAngle;
+        startSweepRecord();
         // Events may close the window, which leaves no window to sweep on.
         while (sweepWindow && !restartRequested && sweepGoesOn(sweepAngle)) {
             drawStep(*sweepWindow);
             ProcessMessages();
             sweepAngle = nextSweepAngle(sweepAngle);
         }
+        finishSweepRecord();
     } while (sweepWindow && restartRequested);
 }
 

@@ -26,6 +26,8 @@ struct SweepStep {
     // The read-outs' values: x, and the user's y (500 less the screen y).
     double x;
     double userY;
+
+    bool operator==(const SweepStep&) const = default;
 };
 
 // The angle of the first step, π/2 as a 32-bit float.

@@ -5,6 +5,7 @@
 #include "ramps/ramps.h"
 #include "recording_midi_out.h"
 #include "sweep/sweep.h"
+#include "sweep/sweep_record.h"
 #include "sweep/sweep_step.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +14,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -206,3 +209,64 @@ TEST_P(SweepStepTest, EachStepTakenAloneIsTheRunSweepsStep) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Wholes, SweepStepTest, testing::Values(500, 250, 7, 1, 1000));
+
+TEST_F(SweepTest, ASweepLeftAloneIsRecordedAsPlanned) {
+    whole = 250;
+    runSweep();
+    ASSERT_TRUE(lastSweep());
+    EXPECT_EQ(lastSweep()->steps, plannedSweep(250).steps);
+    EXPECT_EQ(lastSweep()->noteTimes.size(), size_t{kSweepSteps});
+}
+
+TEST_F(SweepTest, TheRecordHoldsWhatWasDrawnAndSentWithWholeChangedDuringIt) {
+    atStep(40, [] { whole = 7; });
+    runSweep();
+    ASSERT_TRUE(lastSweep());
+    const auto& steps = lastSweep()->steps;
+    ASSERT_EQ(steps.size(), view.circles.size());
+    const std::vector<int> notes = this->notes();
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto& circle = view.circles[i];
+        EXPECT_EQ(QRect(QPoint(steps[i].x1, steps[i].y1), QPoint(steps[i].x2, steps[i].y2)),
+                  circle.box);
+        EXPECT_EQ(steps[i].pen, circle.pen);
+        EXPECT_EQ(steps[i].brush, circle.brush);
+        EXPECT_EQ(steps[i].note, notes[i]);
+        EXPECT_EQ(steps[i].whole, i < 40 ? 500 : 7);
+    }
+}
+
+TEST_F(SweepTest, TheRecordTimesEachNoteFromTheSweepsStart) {
+    constexpr auto kPause = std::chrono::milliseconds(2);
+    setSleeper([&](unsigned) { std::this_thread::sleep_for(kPause); });
+    runSweep();
+    ASSERT_TRUE(lastSweep());
+    const auto& times = lastSweep()->noteTimes;
+    ASSERT_EQ(times.size(), size_t{kSweepSteps});
+    EXPECT_GE(times.front(), 0.002);
+    for (size_t i = 1; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], 0.002) << i;
+}
+
+// Only a sweep that took all its steps is kept: one started again gives way to the pass that
+// ends, and one stopped leaves the sweep before it as the last.
+TEST_F(SweepTest, OnlyASweepThatRanToItsEndIsKept) {
+    atStep(30, [] {
+        whole = 7;
+        runSweep();
+    });
+    runSweep();
+    ASSERT_TRUE(lastSweep());
+    EXPECT_EQ(lastSweep()->steps, plannedSweep(7).steps);
+
+    steps = 0;
+    actions.clear();
+    atStep(20, [] {
+        whole = 500;
+        stopSweeps();
+    });
+    runSweep();
+    ASSERT_TRUE(lastSweep());
+    EXPECT_EQ(lastSweep()->steps, plannedSweep(7).steps);
+}
