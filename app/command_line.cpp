@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/export_command.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -48,7 +50,7 @@ struct Options {
         parser.setApplicationDescription(
             "Shows a point sweeping along one period of a sine wave, each of its values turned\n"
             "into a colour and a MIDI note. Press Run in the window to start a sweep.");
-        parser.addOptions({help, version});
+        parser.addOptions({help, version, exportTo, whole});
         for (const QtOption& qt : kQtOptions) {
             QCommandLineOption option(qt.name, QString(), qt.takesValue ? "value" : QString());
             option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -59,6 +61,13 @@ struct Options {
     QCommandLineParser parser;
     const QCommandLineOption help{{"h", "help"}, "Show this help and exit."};
     const QCommandLineOption version{{"v", "version"}, "Show the version and exit."};
+    const QCommandLineOption exportTo{
+        "export",
+        "Write the sweep Run makes to <file>, in the format its suffix names (.wav, .flac, .ogg, "
+        ".mp3, .mid or .png), and exit without a window. May be given more than once.",
+        "file"};
+    const QCommandLineOption whole{"whole",
+                                   "The sweep's whole for --export, 1 to 1000 (default 500).", "n"};
 };
 
 // The usage; its first line names the program as it was started, which needs an application
@@ -79,6 +88,21 @@ int usageError(const QString& error, const QString& usage) {
     return kUsageError;
 }
 
+// What is wrong with the command line, or nothing.
+QString commandLineProblem(const Options& options, bool parsed) {
+    const QCommandLineParser& parser = options.parser;
+    if (!parsed)
+        return parser.errorText();
+    if (!parser.positionalArguments().isEmpty())
+        return QString("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+    const qsizetype wholes = parser.values(options.whole).size();
+    if (wholes > 1)
+        return "--whole may be given only once.";
+    if (wholes == 1 && !parser.isSet(options.exportTo))
+        return "--whole needs --export.";
+    return {};
+}
+
 } // namespace
 
 std::optional<int> exitStatusForCommandLine(int argc, char* argv[]) {
@@ -88,11 +112,8 @@ std::optional<int> exitStatusForCommandLine(int argc, char* argv[]) {
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const bool parsed = parser.parse(arguments);
-    if (!parsed || !parser.positionalArguments().isEmpty())
-        return usageError(
-            parsed ? QString("Unexpected argument '%1'.").arg(parser.positionalArguments().first())
-                   : parser.errorText(),
-            helpText(parser, argc, argv));
+    if (const QString problem = commandLineProblem(options, parsed); !problem.isEmpty())
+        return usageError(problem, helpText(parser, argc, argv));
     if (parser.isSet(options.help)) {
         std::fputs(qPrintable(helpText(parser, argc, argv)), stdout);
         return 0;
@@ -104,6 +125,11 @@ std::optional<int> exitStatusForCommandLine(int argc, char* argv[]) {
                    stdout);
         return 0;
     }
+    if (parser.isSet(options.exportTo))
+        return exportSweepFiles(parser.values(options.exportTo),
+                                parser.isSet(options.whole)
+                                    ? std::optional(parser.value(options.whole))
+                                    : std::nullopt);
     return std::nullopt;
 }
 

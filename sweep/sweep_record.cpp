@@ -32,6 +32,15 @@ SweepRecord plannedSweep(std::int32_t whole) {
     return record;
 }
 
+std::string sweepTitle(const SweepRecord& sweep) {
+    if (sweep.steps.empty())
+        return "Sweep";
+    std::string title = "Sweep, whole = " + std::to_string(sweep.steps.front().whole);
+    if (sweep.steps.back().whole != sweep.steps.front().whole)
+        title += " to " + std::to_string(sweep.steps.back().whole);
+    return title;
+}
+
 const std::optional<SweepRecord>& lastSweep() {
     return last();
 }

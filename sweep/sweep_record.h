@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 // What one sweep did: each step as it was drawn and sounded, with the whole it was taken with,
@@ -16,6 +17,10 @@ struct SweepRecord {
 // The sweep Run makes with `whole` left as it is, as it is meant to go: each note sent after
 // exactly its pauses, the first 60 ms from the start.
 SweepRecord plannedSweep(std::int32_t whole);
+
+// A name for the sweep by its whole: "Sweep, whole = 500", or "Sweep, whole = 500 to 250" for
+// one whose whole was changed while it ran.
+std::string sweepTitle(const SweepRecord& sweep);
 
 // The last sweep that ran to its end, as it went; nothing before the first.
 const std::optional<SweepRecord>& lastSweep();

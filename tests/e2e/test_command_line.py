@@ -42,7 +42,8 @@ class CommandLineTest(unittest.TestCase):
                 lines = result.stdout.splitlines()
                 self.assertEqual(lines[0], USAGE)
                 options = [line.split()[:2] for line in lines if line.startswith("  -")]
-                self.assertEqual(options, [["-h,", "--help"], ["-v,", "--version"]])
+                self.assertEqual(options, [["-h,", "--help"], ["-v,", "--version"],
+                                           ["--export", "<file>"], ["--whole", "<n>"]])
 
     def test_version(self):
         for arguments in (["--version"], ["-v"], ["-platform", "xcb", "--version"]):
