@@ -4,6 +4,7 @@
 #include "platform/application.h"
 #include "platform/text_conversions.h"
 #include "sweep/sweep.h"
+#include "ui/plot_menu.h"
 
 #include <QCloseEvent>
 
@@ -31,6 +32,7 @@ TForm1::TForm1(QWidget* owner) : Form(owner) {
             dispatched(this, &TForm1::TrackBarWholeChange));
     connect(ui.EditWhole, &QLineEdit::textChanged, this,
             dispatched(this, &TForm1::EditWholeChange));
+    new PlotMenu(ui.PaintBox1);
     openMidiChannel();
     // Only a window that was made is swept on.
     sweepWindow = this;
