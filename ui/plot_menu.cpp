@@ -80,6 +80,9 @@ PlotMenu::PlotMenu(QWidget* plot) : QObject(plot), plot_(plot), menu_(new QMenu(
         if (lastSweep())
             QApplication::clipboard()->setImage(sweepPicture(*lastSweep()));
     });
+    // An item pressed through assistive technology leaves a popup open: it closes as when
+    // clicked.
+    connect(menu_, &QMenu::triggered, menu_, &QMenu::hide);
     // Files are written one at a time, in the order they were asked for.
     writer_.setMaxThreadCount(1);
     plot->installEventFilter(this);
