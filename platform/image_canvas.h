@@ -28,7 +28,7 @@ protected:
     // The image drawn on; a widget refits it to its size first.
     virtual QImage& target() { return image_; }
     // Told of each area drawn on, in the image's coordinates (before any device pixel ratio).
-    virtual void drawn(const QRect& area) { (void)area; }
+    virtual void drawn(const QRect& /*area*/) {}
 
 private:
     QImage image_;
