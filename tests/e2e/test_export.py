@@ -36,7 +36,7 @@ def midi_events(path):
     """[(seconds from the start, message)] of the file's one track, meta events included."""
     midi = mido.MidiFile(path)
     assert (midi.type, len(midi.tracks)) == (0, 1), (midi.type, len(midi.tracks))
-    tempo, tick, seconds, events = 500000, 0, 0.0, []
+    tempo, seconds, events = 500000, 0.0, []
     for message in midi.tracks[0]:
         seconds += mido.tick2second(message.time, midi.ticks_per_beat, tempo)
         if message.type == "set_tempo":

@@ -7,11 +7,9 @@ be written is said in a message box, and the sweep can be saved again."""
 import os
 import subprocess
 import tempfile
-import time
 import unittest
 import wave
 
-import mido
 import numpy as np
 
 import reference
@@ -20,6 +18,7 @@ from desktop import Image
 from harness import LAST_X, LAST_Y, DesktopTestCase, EDIT, RUN
 from plot import PLOT, WINDOW
 from test_export import export, midi_events
+from waits import until
 
 ITEMS = ["Save Sound As…", "Save MIDI As…", "Save Picture As…", "Copy Picture"]
 PLOT_SIZE = (660, 500)
@@ -68,16 +67,16 @@ class PlotMenuTest(DesktopTestCase):
             if role == "popup menu" and event.detail1 == 1:
                 shown.append(event.source)
 
+        def events():
+            while self.glib.MainContext.default().iteration(False):
+                pass
+            return shown
+
         pyatspi.Registry.registerEventListener(showing, "object:state-changed:showing")
         try:
             self.desktop.run("xdotool", "mousemove", str(at[0]), str(at[1]), "click", "3")
-            deadline = time.monotonic() + 5
-            context = self.glib.MainContext.default()
-            while not shown:
-                if time.monotonic() > deadline:
-                    self.fail("no menu showed within 5 s of the right click; shown: %s" % seen)
-                context.iteration(False)
-                time.sleep(0.01)
+            until(events, 5, "a menu showing after the right click", lambda: seen,
+                  interval=0.01)
         finally:
             pyatspi.Registry.deregisterEventListener(showing, "object:state-changed:showing")
         return shown[0]
@@ -135,13 +134,28 @@ class PlotMenuTest(DesktopTestCase):
 
     def wait_file(self, path, timeout=10):
         """Waits for `path` to appear, whole: files are written beside and renamed."""
-        deadline = time.monotonic() + timeout
-        while not os.path.exists(path):
-            if time.monotonic() > deadline:
-                self.fail("%s was not written within %d s; the folder holds %s"
-                          % (path, timeout, os.listdir(os.path.dirname(path))))
-            time.sleep(0.1)
+        until(lambda: os.path.exists(path), timeout, "%s written" % path,
+              lambda: "the folder holds %s" % os.listdir(os.path.dirname(path)))
         return path
+
+    def settled_plot(self):
+        """The plot on the screen once two screenshots in a row agree: the last step drawn."""
+        shots = [plot_of(self.desktop.screenshot())]
+
+        def settled():
+            shots.append(plot_of(self.desktop.screenshot()))
+            return np.array_equal(shots[-1], shots[-2])
+
+        until(settled, 5, "the plot to stand still",
+              lambda: "%d pixels changed" % np.count_nonzero(shots[-1] != shots[-2]))
+        return shots[-1]
+
+    def wait_sweep_past(self, x):
+        """Waits for the running sweep's x read-out to pass `x`."""
+        def past():
+            text = self.controls.read_outs()[0]
+            return text != LAST_X and float(text.replace(",", ".")) > x
+        until(past, 10, "the sweep past x = %d" % x, self.controls.read_outs)
 
     def set_whole(self, value):
         self.desktop.click(*EDIT)
@@ -152,9 +166,9 @@ class PlotMenuTest(DesktopTestCase):
         """Sets whole, plays a sweep to its end and returns the plot as shown then."""
         self.set_whole(whole)
         self.desktop.click(*RUN)
+        self.wait_sweep_past(100)
         self.controls.wait_read_outs((LAST_X, LAST_Y))
-        time.sleep(0.3)  # the last repaint
-        return plot_of(self.desktop.screenshot())
+        return self.settled_plot()
 
     def test_1_items_are_named_and_disabled_before_the_first_sweep(self):
         menu = self.open_menu()
@@ -208,15 +222,14 @@ class PlotMenuTest(DesktopTestCase):
     def test_3_a_whole_changed_during_the_sweep_is_kept_and_a_save_during_the_next_keeps_it(self):
         self.set_whole(250)
         self.desktop.click(*RUN)
-        time.sleep(2)
+        self.wait_sweep_past(150)
         self.set_whole(7)
         self.controls.wait_read_outs((LAST_X, LAST_Y))
-        time.sleep(0.3)
-        shown = plot_of(self.desktop.screenshot())
+        shown = self.settled_plot()
 
         # The next sweep runs on while the dialog is open and the file is written.
         self.desktop.click(*RUN)
-        time.sleep(1)
+        self.wait_sweep_past(50)
         self.choose("Save MIDI As…")
         dialog = self.window_named("Save MIDI As")
         during = self.controls.read_outs()
