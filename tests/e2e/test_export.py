@@ -76,6 +76,7 @@ class ExportTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.folder = tempfile.mkdtemp(prefix="ramp-export-")
+        cls.addClassCleanup(shutil.rmtree, cls.folder, True)
         cls.files = {}
         for whole in (500, 250, 7):
             files = {suffix: os.path.join(cls.folder, "sweep-%d.%s" % (whole, suffix))
@@ -84,10 +85,6 @@ class ExportTest(unittest.TestCase):
             result = export(*options, "--whole", str(whole))
             assert (result.returncode, result.stdout, result.stderr) == (0, "", ""), result
             cls.files[whole] = files
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.folder, ignore_errors=True)
 
     def test_midi_holds_the_program_change_then_the_sweeps_notes_60_ms_apart(self):
         for whole in (500, 250, 7):
