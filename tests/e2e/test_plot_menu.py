@@ -45,12 +45,16 @@ class PlotMenuTest(DesktopTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.folder = tempfile.mkdtemp(prefix="ramp-menu-", dir=cls.desktop.folder)
-        cls.program = cls.desktop.start_program()
-        cls.window = cls.desktop.wait_window()
-        cls.controls = cls.a11y.application(cls.program)
-        from gi.repository import GLib
-        cls.glib = GLib
+        try:
+            cls.folder = tempfile.mkdtemp(prefix="ramp-menu-", dir=cls.desktop.folder)
+            cls.program = cls.desktop.start_program()
+            cls.window = cls.desktop.wait_window(program=cls.program)
+            cls.controls = cls.a11y.application(cls.program)
+            from gi.repository import GLib
+            cls.glib = GLib
+        except BaseException:
+            super().tearDownClass()
+            raise
 
     def open_menu(self, at=ON_PLOT):
         """Right-clicks the plot and returns the menu that shows. A menu that pops up is not
@@ -95,10 +99,14 @@ class PlotMenuTest(DesktopTestCase):
         action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
 
     def window_named(self, title, timeout=10):
-        found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
-                                "^%s$" % title], env=self.desktop.env, capture_output=True,
-                               text=True, timeout=timeout)
-        self.assertEqual(found.returncode, 0, "no window named %r" % title)
+        """The X id of the program's window `title`, once it shows."""
+        try:
+            found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                    "^%s$" % title], env=self.desktop.env, capture_output=True,
+                                   text=True, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.fail("no window named %r within %d s; the screen: %s"
+                      % (title, timeout, self.desktop.keep_screenshot("no-" + title.replace(" ", "-"))))
         return found.stdout.split()[0]
 
     def save(self, item, title, name, suggested=None):
