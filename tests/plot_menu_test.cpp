@@ -1,5 +1,5 @@
 #include "export/midi_file.h"
-#include "platform/event_loop.h"
+#include "paced_steps.h"
 #include "recording_midi_out.h"
 #include "sweep/sweep.h"
 #include "ui/plot_menu.h"
@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
@@ -26,10 +25,6 @@ class PlotMenuTest : public testing::Test {
 protected:
     void SetUp() override {
         whole = 500;
-        previousSleeper = setSleeper([this](unsigned) {
-            if (++steps == actionStep)
-                QTimer::singleShot(0, action);
-        });
         form = std::make_unique<TForm1>();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -40,12 +35,6 @@ protected:
     void TearDown() override {
         plotMenu->menu()->hide();
         form.reset();
-        setSleeper(previousSleeper);
-    }
-
-    void atStep(int step, std::function<void()> act) {
-        actionStep = step;
-        action = std::move(act);
     }
 
     QStringList itemTexts() const {
@@ -75,13 +64,10 @@ protected:
     }
 
     RecordingDevice device;
+    PacedSteps paced;
     std::unique_ptr<TForm1> form;
     PlotMenu* plotMenu = nullptr;
     QTemporaryDir folder;
-    int steps = 0;
-    int actionStep = -1;
-    std::function<void()> action;
-    std::function<void(unsigned)> previousSleeper;
 };
 
 struct Opening {
@@ -101,9 +87,6 @@ class PlotMenuOpeningTest : public PlotMenuTest, public testing::WithParamInterf
 // The keyboard's ways reach the menu while the plot has the focus, given to it directly here.
 TEST_P(PlotMenuOpeningTest, OpensTheMenuOverThePlot) {
     QWidget* plot = form->ui.PaintBox1;
-    // Where the menu fits on the offscreen screen (800 × 600), so that it opens just where it
-    // is asked for.
-    form->move(-300, 0);
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     plot->setFocus();
@@ -149,7 +132,7 @@ TEST_F(PlotMenuTest, ItemsAreEnabledOnceASweepHasRun) {
 // What a user saw and heard is what is kept: the circles as drawn and the notes as sent, with
 // the change of whole made during the sweep.
 TEST_F(PlotMenuTest, FilesHoldTheLastSweepAsItWent) {
-    atStep(50, [] { whole = 7; });
+    paced.atStep(50, [] { whole = 7; });
     runSweep();
     plotMenu->save(PlotMenu::Kind::midi, folder.filePath("sweep.mid"));
     plotMenu->save(PlotMenu::Kind::picture, folder.filePath("sweep.png"));
