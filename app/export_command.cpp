@@ -1,6 +1,6 @@
 #include "app/export_command.h"
 
-#include "export/sweep_export.h"
+#include "sweep/sweep_export.h"
 
 #include <QRegularExpression>
 

@@ -2,7 +2,7 @@
 // takes to play (its 126 steps and the ring-out after them, the rendered sound's length); and
 // writing it in every format at once, as `--export` does, into the folder given (the working
 // folder if none). Prints the medians of several runs.
-#include "export/sweep_export.h"
+#include "sweep/sweep_export.h"
 
 #include <algorithm>
 #include <chrono>

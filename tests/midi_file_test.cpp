@@ -1,4 +1,4 @@
-#include "export/midi_file.h"
+#include "midi/midi_file.h"
 
 #include <gtest/gtest.h>
 

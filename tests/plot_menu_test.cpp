@@ -1,4 +1,4 @@
-#include "export/midi_file.h"
+#include "midi/midi_file.h"
 #include "paced_steps.h"
 #include "recording_midi_out.h"
 #include "sweep/sweep.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/sweep_export.h"
+#include "sweep/sweep_export.h"
 
 #include <QObject>
 #include <QPoint>

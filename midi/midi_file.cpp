@@ -1,4 +1,4 @@
-#include "export/midi_file.h"
+#include "midi/midi_file.h"
 
 #include "midi/midi_channel.h"
 #include "midi/midi_message.h"

@@ -1,7 +1,7 @@
-#include "export/sweep_export.h"
+#include "sweep/sweep_export.h"
 
-#include "export/midi_file.h"
 #include "midi/midi_channel.h"
+#include "midi/midi_file.h"
 #include "platform/file_replace.h"
 #include "platform/image_canvas.h"
 #include "platform/sound_file.h"
