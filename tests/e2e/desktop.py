@@ -125,8 +125,12 @@ class Desktop:
         """A session bus with the accessibility bus on it, switched on as a screen reader
         switches it on, so that programs started afterwards expose their controls."""
         read, write = os.pipe()
+        # In the desktop's environment, so that a service it starts on demand keeps to the
+        # desktop's display and folder: one started in the test's own (no DISPLAY, no
+        # XDG_RUNTIME_DIR) would put its socket in ~/.cache, where the desktops of tests run
+        # side by side would take it from one another.
         bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork",
-                                "--print-address=%d" % write], pass_fds=[write],
+                                "--print-address=%d" % write], pass_fds=[write], env=self.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         self.processes.append(bus)
@@ -136,6 +140,12 @@ class Desktop:
             ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=self.env,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(launcher)
+        # Asked before the launcher holds its name, the bus would start a second launcher.
+        until(lambda: "boolean true" in self.reply(
+            "dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+            "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+            "string:org.a11y.Bus"), 10, "the accessibility bus's launcher on the session bus",
+            lambda: "its exit status %s" % launcher.poll())
         until(lambda: self.answers(
             "dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
             "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
@@ -150,6 +160,15 @@ class Desktop:
                                   timeout=5).returncode == 0
         except subprocess.TimeoutExpired:
             return False
+
+    def reply(self, *command):
+        """What `command` prints within a few seconds; nothing if it fails or takes longer."""
+        try:
+            done = subprocess.run(command, env=self.env, capture_output=True, text=True,
+                                  timeout=5)
+        except subprocess.TimeoutExpired:
+            return ""
+        return done.stdout if done.returncode == 0 else ""
 
     def stop_audio(self):
         """The audio server goes away, as when a desktop's sound server crashes."""
