@@ -1,0 +1,156 @@
+#include "paced_steps.h"
+#include "recording_midi_out.h"
+#include "sweep/spoken_step.h"
+#include "sweep/sweep.h"
+#include "ui/unit1.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The main window, active, with a recording device 0 and pauses of no time; keys are typed
+// into it as a user types them, to whatever has the focus.
+class PlotKeysTest : public testing::Test {
+protected:
+    void SetUp() override {
+        whole = 500;
+        form = std::make_unique<TForm1>();
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        plot = form->ui.PaintBox1;
+    }
+    void TearDown() override { form.reset(); }
+
+    void key(Qt::Key key, int times = 1) {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(form->windowHandle(), key);
+    }
+    // The note-ons device 0 has had since the last call.
+    std::vector<std::uint32_t> notesSent() {
+        std::vector<std::uint32_t> notes;
+        for (std::uint32_t word : device.words)
+            if ((word & 0xF0) == 0x90)
+                notes.push_back(word);
+        device.words.clear();
+        return notes;
+    }
+    QString readOuts() const { return form->ui.EditX->text() + " " + form->ui.EditY->text(); }
+
+    RecordingDevice device;
+    PacedSteps paced;
+    std::unique_ptr<TForm1> form;
+    PaintBox* plot = nullptr;
+};
+
+// Which control has the focus, by name.
+QString focused() {
+    QWidget* widget = QApplication::focusWidget();
+    return widget ? widget->objectName() : QString("(none)");
+}
+
+} // namespace
+
+// The designed controls keep their order, the plot comes after them, and the window's focus
+// starts where it always did.
+TEST_F(PlotKeysTest, TabReachesThePlotAfterTheDesignedControls) {
+    EXPECT_EQ(focused(), "EditX");
+    QStringList order;
+    for (int i = 0; i < 7; ++i) {
+        order << focused();
+        key(Qt::Key_Tab);
+    }
+    EXPECT_EQ(order, (QStringList{"EditX", "EditY", "TrackBarWhole", "EditWhole", "ButtonRun",
+                                  "PaintBox1", "EditX"}));
+    QTest::mouseClick(plot, Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_EQ(focused(), "PaintBox1") << "a click gives it the focus";
+    EXPECT_TRUE(notesSent().empty()) << "and takes no step";
+}
+
+// Right, 126 times, leaves the notes and the plot of a Run; Enter and Space run a sweep.
+TEST_F(PlotKeysTest, RightThroughEveryStepIsARunAndEnterOrSpaceRuns) {
+    plot->setFocus();
+    notesSent();
+    key(Qt::Key_Right, kSweepSteps);
+    const auto stepped = notesSent();
+    const QImage steppedPlot = plot->picture();
+    EXPECT_EQ(readOuts(), "632.080888748169 0.137542724609375");
+    EXPECT_EQ(paced.count, 0) << "no pause";
+
+    key(Qt::Key_Return);
+    EXPECT_EQ(paced.count, kSweepSteps);
+    EXPECT_EQ(notesSent(), stepped);
+    EXPECT_EQ(plot->picture(), steppedPlot);
+
+    for (Qt::Key run : {Qt::Key_Enter, Qt::Key_Space}) {
+        key(run);
+        EXPECT_EQ(notesSent(), stepped) << run;
+    }
+    EXPECT_EQ(paced.count, 3 * kSweepSteps);
+}
+
+// At either end the key moves nothing, draws nothing and strikes nothing.
+TEST_F(PlotKeysTest, EndHomeAndThePastEndsAtEitherEnd) {
+    plot->setFocus();
+    notesSent();
+    const struct {
+        Qt::Key key;
+        const char* readOuts;
+        std::vector<std::uint32_t> notes;
+    } presses[] = {
+        {Qt::Key_End, "632.080888748169 0.137542724609375", {0x00642390}},
+        {Qt::Key_Home, "7.07963705062866 0", {0x00642390}},
+        {Qt::Key_Left, "7.07963705062866 0", {}},
+        {Qt::Key_End, "632.080888748169 0.137542724609375", {0x00642390}},
+        {Qt::Key_Right, "632.080888748169 0.137542724609375", {}},
+        {Qt::Key_Left, "627.080869674683 0.864227294921875", {0x00642390}},
+    };
+    for (const auto& press : presses) {
+        SCOPED_TRACE(QTest::toString(press.key));
+        const QImage before = plot->picture();
+        key(press.key);
+        EXPECT_EQ(readOuts(), press.readOuts);
+        EXPECT_EQ(notesSent(), press.notes);
+        if (press.notes.empty())
+            EXPECT_EQ(plot->picture(), before);
+    }
+}
+
+// Esc ends a running sweep after its step wherever the focus is in the window, and leaves what
+// has the focus as it was; with no sweep running it does nothing.
+class EscTest : public PlotKeysTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(EscTest, EndsTheSweepAfterItsStepWhereverTheFocusIs) {
+    QWidget* control = form->findChild<QWidget*>(GetParam());
+    ASSERT_TRUE(control);
+    control->setFocus();
+    const QString wholeText = form->ui.EditWhole->text();
+    notesSent();
+    paced.atStep(30, [this] { key(Qt::Key_Escape); });
+    form->ButtonRunClick();
+    EXPECT_FALSE(sweepRunning());
+    EXPECT_EQ(paced.count, 30);
+    EXPECT_EQ(notesSent().size(), 30u) << "no note after the step that took the key";
+    EXPECT_EQ(readOuts(), "152.079510688782 219.873992919922") << "the 30th step's";
+    EXPECT_EQ(focused(), GetParam());
+    EXPECT_EQ(form->ui.EditWhole->text(), wholeText);
+    EXPECT_EQ(form->ui.TrackBarWhole->value(), 500);
+
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(notesSent().empty());
+    EXPECT_EQ(focused(), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, EscTest,
+                         testing::Values("EditX", "EditY", "TrackBarWhole", "EditWhole",
+                                         "ButtonRun", "PaintBox1"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
