@@ -54,12 +54,16 @@ bool FocusRing::eventFilter(QObject* watched, QEvent* event) {
     if (watched != parent_ || event->type() != QEvent::Paint || !widget_->hasFocus() ||
         !widget_->isVisible())
         return false;
+    const QRect inside = widget_->geometry().adjusted(-kGap, -kGap, kGap, kGap);
+    const QRegion ring =
+        static_cast<QPaintEvent*>(event)->region() & (QRegion(area()) - QRegion(inside));
+    // Most of what the parent repaints, such as the read-outs during a sweep, is away from it.
+    if (ring.isEmpty())
+        return false;
     // The parent paints itself first, and the ring goes over what it painted.
     static_cast<QObject*>(parent_)->event(event);
-    const QRect inside = widget_->geometry().adjusted(-kGap, -kGap, kGap, kGap);
     QPainter painter(parent_);
-    painter.setClipRegion(static_cast<QPaintEvent*>(event)->region().intersected(
-        QRegion(area()).subtracted(QRegion(inside))));
+    painter.setClipRegion(ring);
     painter.fillRect(area(), widget_->palette().color(QPalette::Highlight));
     return true;
 }
