@@ -1,3 +1,4 @@
+#include "active_window.h"
 #include "recording_midi_out.h"
 #include "sweep/spoken_step.h"
 #include "sweep/sweep.h"
@@ -6,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QTest>
 
 #include <set>
 #include <string>
@@ -120,26 +120,17 @@ TEST_F(AccessibilityTest, EditingOffsetsOutsideTheTextStayWithinIt) {
 
 namespace {
 
-// The main window, shown and active, with a recording device 0 and the plot focused.
-class SpokenStepsTest : public testing::Test {
+// The main window, shown and active, with the plot focused.
+class SpokenStepsTest : public ActiveWindowTest {
 protected:
     void SetUp() override {
-        whole = 500;
-        form = std::make_unique<TForm1>();
-        form->show();
-        form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        ActiveWindowTest::SetUp();
         form->ui.PaintBox1->setFocus();
     }
-    void TearDown() override { form.reset(); }
 
-    void key(Qt::Key key) { QTest::keyClick(form->windowHandle(), key); }
     QAccessibleInterface* plot() const {
         return QAccessible::queryAccessibleInterface(form->ui.PaintBox1);
     }
-
-    RecordingDevice device;
-    std::unique_ptr<TForm1> form;
 };
 
 } // namespace

@@ -1,38 +1,20 @@
-#include "paced_steps.h"
-#include "recording_midi_out.h"
-#include "sweep/spoken_step.h"
-#include "sweep/sweep.h"
-#include "ui/unit1.h"
+#include "active_window.h"
 
-#include <gtest/gtest.h>
-
-#include <QAccessible>
 #include <QApplication>
-#include <QTest>
 
 #include <string>
 #include <vector>
 
 namespace {
 
-// The main window, active, with a recording device 0 and pauses of no time; keys are typed
-// into it as a user types them, to whatever has the focus.
-class PlotKeysTest : public testing::Test {
+// The main window, active, its plot at hand.
+class PlotKeysTest : public ActiveWindowTest {
 protected:
     void SetUp() override {
-        whole = 500;
-        form = std::make_unique<TForm1>();
-        form->show();
-        form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        ActiveWindowTest::SetUp();
         plot = form->ui.PaintBox1;
     }
-    void TearDown() override { form.reset(); }
 
-    void key(Qt::Key key, int times = 1) {
-        for (int i = 0; i < times; ++i)
-            QTest::keyClick(form->windowHandle(), key);
-    }
     // The note-ons device 0 has had since the last call.
     std::vector<std::uint32_t> notesSent() {
         std::vector<std::uint32_t> notes;
@@ -44,9 +26,6 @@ protected:
     }
     QString readOuts() const { return form->ui.EditX->text() + " " + form->ui.EditY->text(); }
 
-    RecordingDevice device;
-    PacedSteps paced;
-    std::unique_ptr<TForm1> form;
     PaintBox* plot = nullptr;
 };
 

@@ -413,26 +413,33 @@ TEST_F(KeyStepTest, AStoppedSweepEndsAfterItsStepAndTheKeysGoOnFromThere) {
               QPoint(sweepStepAt(40, whole).x1, sweepStepAt(40, whole).y1));
     EXPECT_EQ(device.words.size(), 41u);
 
-    // Stop, then Run, within one step: the sweep starts again and runs to its end.
-    view.circles.clear();
-    steps = 0;
-    actions.clear();
-    atStep(10, [] {
-        stopRunningSweep();
+    // Within one step, a stop then a Run start the sweep again, to its end; a Run then a stop
+    // end it.
+    const struct {
+        const char* order;
+        void (*handle)();
+        size_t circles;
+    } orders[] = {{"stop, Run",
+                   [] {
+                       stopRunningSweep();
+                       runSweep();
+                   },
+                   10u + 126u},
+                  {"Run, stop",
+                   [] {
+                       runSweep();
+                       stopRunningSweep();
+                   },
+                   10u}};
+    for (const auto& order : orders) {
+        SCOPED_TRACE(order.order);
+        view.circles.clear();
+        steps = 0;
+        actions.clear();
+        atStep(10, order.handle);
         runSweep();
-    });
-    runSweep();
-    EXPECT_EQ(view.circles.size(), 10u + 126u);
-    // Run, then stop: it ends.
-    view.circles.clear();
-    steps = 0;
-    actions.clear();
-    atStep(10, [] {
-        runSweep();
-        stopRunningSweep();
-    });
-    runSweep();
-    EXPECT_EQ(view.circles.size(), 10u);
+        EXPECT_EQ(view.circles.size(), order.circles);
+    }
 }
 
 TEST_F(KeyStepTest, AStopWithNoSweepRunningChangesNothing) {
