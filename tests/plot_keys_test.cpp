@@ -80,19 +80,20 @@ TEST_F(PlotKeysTest, EndHomeAndThePastEndsAtEitherEnd) {
     plot->setFocus();
     notesSent();
     const struct {
+        const char* name;
         Qt::Key key;
         const char* readOuts;
         std::vector<std::uint32_t> notes;
     } presses[] = {
-        {Qt::Key_End, "632.080888748169 0.137542724609375", {0x00642390}},
-        {Qt::Key_Home, "7.07963705062866 0", {0x00642390}},
-        {Qt::Key_Left, "7.07963705062866 0", {}},
-        {Qt::Key_End, "632.080888748169 0.137542724609375", {0x00642390}},
-        {Qt::Key_Right, "632.080888748169 0.137542724609375", {}},
-        {Qt::Key_Left, "627.080869674683 0.864227294921875", {0x00642390}},
+        {"End", Qt::Key_End, "632.080888748169 0.137542724609375", {0x00642390}},
+        {"Home", Qt::Key_Home, "7.07963705062866 0", {0x00642390}},
+        {"Left at the first", Qt::Key_Left, "7.07963705062866 0", {}},
+        {"End", Qt::Key_End, "632.080888748169 0.137542724609375", {0x00642390}},
+        {"Right at the last", Qt::Key_Right, "632.080888748169 0.137542724609375", {}},
+        {"Left", Qt::Key_Left, "627.080869674683 0.864227294921875", {0x00642390}},
     };
     for (const auto& press : presses) {
-        SCOPED_TRACE(QTest::toString(press.key));
+        SCOPED_TRACE(press.name);
         const QImage before = plot->picture();
         key(press.key);
         EXPECT_EQ(readOuts(), press.readOuts);
