@@ -1,8 +1,10 @@
 #include "platform/accessibility.h"
 
 #include "platform/accessible_edit_box.h"
+#include "platform/accessible_plot.h"
 #include "platform/edit_box.h"
 #include "platform/form.h"
+#include "platform/paint_box.h"
 
 #include <QAccessibleWidget>
 
@@ -16,6 +18,8 @@ QAccessibleInterface* interfaceFor(const QString& className, QObject* object) {
     }
     if (className == QLatin1String(EditBox::staticMetaObject.className()))
         return new AccessibleEditBox(static_cast<EditBox*>(object));
+    if (className == QLatin1String(PaintBox::staticMetaObject.className()))
+        return new AccessiblePlot(static_cast<PaintBox*>(object));
     return nullptr;
 }
 

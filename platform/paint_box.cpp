@@ -1,10 +1,48 @@
 #include "platform/paint_box.h"
 
+#include "platform/accessible_plot.h"
+#include "platform/focus_ring.h"
+
 #include <QPainter>
+
+#include <utility>
 
 PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
     // Every pixel comes from the backing image: no need to erase underneath first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    new FocusRing(this);
+}
+
+PaintBox::~PaintBox() {
+    forgetSpoken();
+}
+
+void PaintBox::say(const QString& text, const QRect& area) {
+    if (!hasFocus())
+        return;
+    auto* point = new SpokenPoint(this, text, area);
+    const QAccessible::Id said =
+        std::exchange(spoken_, QAccessible::registerAccessibleInterface(point));
+    // A new object each time: a screen reader speaks an object as it takes the focus, not one
+    // that has it already.
+    QAccessibleEvent focus(point, QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
+    if (said)
+        QAccessible::deleteAccessibleInterface(said);
+}
+
+QAccessibleInterface* PaintBox::spoken() const {
+    return spoken_ ? QAccessible::accessibleInterface(spoken_) : nullptr;
+}
+
+void PaintBox::focusOutEvent(QFocusEvent* event) {
+    forgetSpoken();
+    QWidget::focusOutEvent(event);
+}
+
+void PaintBox::forgetSpoken() {
+    if (spoken_)
+        QAccessible::deleteAccessibleInterface(std::exchange(spoken_, 0));
 }
 
 void PaintBox::Refresh() {

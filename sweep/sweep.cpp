@@ -15,6 +15,7 @@ namespace {
 
 bool sweeping = false;
 bool restartRequested = false;
+bool stopRequested = false;
 
 // Marks a sweep as running for as long as its loop runs, however the loop ends: a step that
 // throws leaves no sweep marked as running, which would turn every later Run into a restart
@@ -25,22 +26,36 @@ public:
     ~RunningSweep() {
         sweeping = false;
         restartRequested = false;
+        stopRequested = false;
     }
     RunningSweep(const RunningSweep&) = delete;
     RunningSweep& operator=(const RunningSweep&) = delete;
 };
 
+// As Run starts: the plot erased, then grey with its red frame and baseline.
+void makePlotReady(SweepView& view) {
+    view.refreshPlot();
+    preparePlot(view.plotCanvas());
+}
+
+// The step drawn and struck; the read-outs follow once `record` has noted it.
+template <typename Record>
+void takeStep(SweepView& view, int index, const SweepStep& step, Record record) {
+    drawSweepStep(view.plotCanvas(), step);
+    sendNote(step.note);
+    record();
+    view.setEditXText(FloatToStr(step.x));
+    view.setEditYText(FloatToStr(step.userY));
+    view.plotStep = index;
+}
+
 // One step: the point's height, the pause, then the colours and the note with `whole` as it
 // stands after the pause, the circle, the note and the read-outs; and its record.
-void drawStep(SweepView& view) {
+void drawStep(SweepView& view, int index) {
     sweepY = sweepHeight(sweepAngle);
     Sleep(kSweepPauseMs);
     const SweepStep step = sweepStep(sweepAngle, sweepY, whole);
-    drawSweepStep(view.plotCanvas(), step);
-    sendNote(step.note);
-    recordSweepStep(step);
-    view.setEditXText(FloatToStr(step.x));
-    view.setEditYText(FloatToStr(step.userY));
+    takeStep(view, index, step, [&step] { recordSweepStep(step); });
 }
 
 } // namespace
@@ -54,23 +69,36 @@ void runSweep() {
     // keeps the stack flat however often Run is clicked.
     if (sweeping) {
         restartRequested = true;
+        stopRequested = false;
         return;
     }
     const RunningSweep running;
     do {
         restartRequested = false;
-        sweepWindow->refreshPlot();
-        preparePlot(sweepWindow->plotCanvas());
+        makePlotReady(*sweepWindow);
         sweepAngle = kSweepStartAngle;
         startSweepRecord();
         // Events may close the window, which leaves no window to sweep on.
-        while (sweepWindow && !restartRequested && sweepGoesOn(sweepAngle)) {
-            drawStep(*sweepWindow);
+        for (int index = 0;
+             sweepWindow && !restartRequested && !stopRequested && sweepGoesOn(sweepAngle);
+             ++index) {
+            drawStep(*sweepWindow, index);
             ProcessMessages();
             sweepAngle = nextSweepAngle(sweepAngle);
         }
-        finishSweepRecord();
     } while (sweepWindow && restartRequested);
+}
+
+bool sweepRunning() {
+    return sweeping;
+}
+
+void stopRunningSweep() {
+    if (!sweeping)
+        return;
+    // The later of a stop and a Run handled in the same step is the one that counts.
+    stopRequested = true;
+    restartRequested = false;
 }
 
 void stopSweeps() {
@@ -78,4 +106,39 @@ void stopSweeps() {
     // running loop ends after its current step.
     sweepWindow = nullptr;
     restartRequested = false;
+}
+
+KeyStep stepSweep(StepMove move) {
+    if (!sweepWindow || sweeping)
+        return {KeyStep::Outcome::notNow, -1, {}};
+    SweepView& view = *sweepWindow;
+    const int at = view.plotStep.value_or(-1);
+    int index = at;
+    switch (move) {
+    case StepMove::next:
+        index = at + 1;
+        break;
+    case StepMove::previous:
+        index = at - 1;
+        break;
+    case StepMove::first:
+        index = 0;
+        break;
+    case StepMove::last:
+        index = kSweepSteps - 1;
+        break;
+    }
+    if (index < 0 || index >= kSweepSteps) {
+        const SweepStep standing = at < 0 ? SweepStep{} : sweepStepAt(at, whole);
+        return {index < 0 ? KeyStep::Outcome::pastFirst : KeyStep::Outcome::pastLast, at, standing};
+    }
+    if (!view.plotStep) {
+        makePlotReady(view);
+        startSweepRecord();
+    }
+    const SweepStep step = sweepStepAt(index, whole);
+    sweepAngle = step.angle;
+    sweepY = step.height;
+    takeStep(view, index, step, [index, &step] { recordKeyStep(index, step); });
+    return {KeyStep::Outcome::taken, index, step};
 }

@@ -11,14 +11,24 @@ struct Recording {
     Clock::time_point start;
 };
 
-Recording& current() {
-    static Recording recording;
+// The pass being taken, while there is one.
+std::optional<Recording>& current() {
+    static std::optional<Recording> recording;
     return recording;
 }
 
 std::optional<SweepRecord>& last() {
     static std::optional<SweepRecord> record;
     return record;
+}
+
+void note(Recording& recording, const SweepStep& step, double time) {
+    recording.record.steps.push_back(step);
+    recording.record.noteTimes.push_back(time);
+    if (recording.record.steps.size() == kSweepSteps) {
+        last() = std::move(recording.record);
+        current().reset();
+    }
 }
 
 } // namespace
@@ -46,20 +56,23 @@ const std::optional<SweepRecord>& lastSweep() {
 }
 
 void startSweepRecord() {
-    current().record = {};
-    current().start = Clock::now();
+    current() = Recording{{}, Clock::now()};
 }
 
 void recordSweepStep(const SweepStep& step) {
-    Recording& recording = current();
-    recording.record.steps.push_back(step);
-    recording.record.noteTimes.push_back(
-        std::chrono::duration<double>(Clock::now() - recording.start).count());
+    if (!current())
+        return;
+    note(*current(), step, std::chrono::duration<double>(Clock::now() - current()->start).count());
 }
 
-void finishSweepRecord() {
-    // A pass that was started again or stopped has fewer steps: the sweep before it stays.
-    if (current().record.steps.size() == kSweepSteps)
-        last() = std::move(current().record);
-    current().record = {};
+void recordKeyStep(int index, const SweepStep& step) {
+    constexpr double kPause = kSweepPauseMs / 1000.0;
+    if (index == 0)
+        startSweepRecord();
+    else if (!current() || current()->record.steps.size() != static_cast<size_t>(index)) {
+        current().reset();
+        return;
+    }
+    const auto& times = current()->record.noteTimes;
+    note(*current(), step, (times.empty() ? 0.0 : times.back()) + kPause);
 }

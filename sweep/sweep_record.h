@@ -25,8 +25,17 @@ std::string sweepTitle(const SweepRecord& sweep);
 // The last sweep that ran to its end, as it went; nothing before the first.
 const std::optional<SweepRecord>& lastSweep();
 
-// The Run sweep's account of itself: a pass starts afresh, each step is noted as its note
-// leaves, and a pass that took all its steps becomes the last sweep.
+// The account of the steps taken, pass by pass. A pass is the steps taken in order from the
+// first, by the Run sweep or by the keys; once it has all 126 it becomes the last sweep. A pass
+// that is started again, stopped or left with a step out of order leaves the sweep before it as
+// the last.
+//
+// A Run's pass starts with its plot made ready (startSweepRecord), and each step is noted as its
+// note leaves (recordSweepStep), timed from the start. A step taken by a key (recordKeyStep)
+// starts a pass when it is the first, goes on with the pass when it is the next, and ends the
+// pass otherwise; it is kept as the sweep would have played it, 60 ms after the step before, so
+// that a pass stepped through is kept as the sweep it drew and struck, not with the pauses
+// between the keys.
 void startSweepRecord();
 void recordSweepStep(const SweepStep& step);
-void finishSweepRecord();
+void recordKeyStep(int index, const SweepStep& step);

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class Canvas;
 
 // What a sweep works on: the plot PaintBox1 and the read-outs EditX and EditY of the main
@@ -13,6 +15,10 @@ public:
     virtual void refreshPlot() = 0;
     virtual void setEditXText(const QString& text) = 0;
     virtual void setEditYText(const QString& text) = 0;
+
+    // The step the plot stands at, counted from 0: the last one a sweep or a key took on it.
+    // Nothing while the plot has no sweep on it.
+    std::optional<int> plotStep;
 
 protected:
     ~SweepView() = default;

@@ -1,9 +1,16 @@
+#include "active_window.h"
 #include "recording_midi_out.h"
+#include "sweep/spoken_step.h"
+#include "sweep/sweep.h"
 #include "ui/unit1.h"
 
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+
+#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -109,4 +116,84 @@ TEST_F(AccessibilityTest, EditingOffsetsOutsideTheTextStayWithinIt) {
     EXPECT_EQ(text->text(-1, 2), "50");
     EXPECT_EQ(text->text(1, 99), "00");
     EXPECT_EQ(text->text(2, 1), "");
+}
+
+namespace {
+
+// The main window, shown and active, with the plot focused.
+class SpokenStepsTest : public ActiveWindowTest {
+protected:
+    void SetUp() override {
+        ActiveWindowTest::SetUp();
+        form->ui.PaintBox1->setFocus();
+    }
+
+    QAccessibleInterface* plot() const {
+        return QAccessible::queryAccessibleInterface(form->ui.PaintBox1);
+    }
+};
+
+} // namespace
+
+TEST_F(AccessibilityTest, ThePlotIsAFocusableChartWhoseDescriptionSaysItsKeys) {
+    QAccessibleInterface* plot = seen(form.ui.PaintBox1);
+    ASSERT_NE(plot, nullptr);
+    EXPECT_EQ(plot->role(), QAccessible::Chart);
+    EXPECT_EQ(plot->text(QAccessible::Name), "Plot");
+    EXPECT_TRUE(plot->state().focusable);
+    const QString description = plot->text(QAccessible::Description);
+    for (const char* key : {"Right", "Left", "Home", "End", "Enter", "Space", "Esc", "menu key"})
+        EXPECT_TRUE(description.contains(key)) << key << " in " << description.toStdString();
+    EXPECT_EQ(plot->childCount(), 0);
+}
+
+// Each key's step, and each move past an end, is a new point of the plot, named with what a
+// screen reader is to say and placed where it is drawn; as it is new, it takes the accessibility
+// focus afresh, which a screen reader speaks.
+TEST_F(SpokenStepsTest, EachStepIsSaidAsThePointThePlotStandsAt) {
+    std::vector<std::string> said;
+    std::set<QAccessible::Id> points;
+    for (Qt::Key press : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Home, Qt::Key_Left,
+                          Qt::Key_Left, Qt::Key_End, Qt::Key_Right}) {
+        key(press);
+        ASSERT_EQ(plot()->childCount(), 1);
+        said.push_back(plot()->child(0)->text(QAccessible::Name).toStdString());
+        points.insert(QAccessible::uniqueId(plot()->child(0)));
+    }
+    EXPECT_EQ(
+        said,
+        (std::vector<std::string>{
+            "step 1 of 126, x 7.1, y 0, note 35", "step 2 of 126, x 12.1, y 0.31, note 35",
+            "step 3 of 126, x 17.1, y 1.25, note 35", "step 1 of 126, x 7.1, y 0, note 35",
+            "first step", "first step", "step 126 of 126, x 632.1, y 0.14, note 35", "last step"}));
+    EXPECT_EQ(points.size(), said.size()) << "each a new point";
+    QAccessibleInterface* point = plot()->child(0);
+    EXPECT_EQ(point->role(), QAccessible::ListItem);
+    EXPECT_EQ(point->parent(), plot());
+    EXPECT_EQ(plot()->indexOfChild(point), 0);
+    EXPECT_EQ(plot()->focusChild(), point);
+    EXPECT_TRUE(point->state().focused);
+    // Step 126's circle, which reaches below the plot, shown at its bottom edge.
+    const QPoint plotOnScreen = form->ui.PaintBox1->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(point->rect(), QRect(plotOnScreen + QPoint(632, 480), QSize(20, 20)));
+
+    key(Qt::Key_Tab);
+    EXPECT_EQ(plot()->childCount(), 0) << "said only while the plot has the focus";
+}
+
+TEST(SpokenStepTest, SaysTheStepXYAndNoteRoundedForTheEar) {
+    const struct {
+        int index;
+        std::int32_t whole;
+        const char* said;
+    } cases[] = {
+        {0, 500, "step 1 of 126, x 7.1, y 0, note 35"},
+        {3, 500, "step 4 of 126, x 22.1, y 2.81, note 35"},
+        {31, 500, "step 32 of 126, x 162.1, y 244.8, note 57"},
+        {31, 250, "step 32 of 126, x 162.1, y 244.8, note 80"},
+        {63, 500, "step 64 of 126, x 322.1, y 499.99, note 81"},
+        {125, 500, "step 126 of 126, x 632.1, y 0.14, note 35"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(spokenStep(c.index, sweepStepAt(c.index, c.whole)), c.said) << c.index;
 }

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -269,4 +270,224 @@ TEST_F(SweepTest, OnlyASweepThatRanToItsEndIsKept) {
     runSweep();
     ASSERT_TRUE(lastSweep());
     EXPECT_EQ(lastSweep()->steps, plannedSweep(7).steps);
+}
+
+namespace {
+
+// The steps the keys take on the recording window, with no sweep running.
+class KeyStepTest : public SweepTest {
+protected:
+    KeyStep press(StepMove move, int times = 1) {
+        KeyStep taken{};
+        for (int i = 0; i < times; ++i)
+            taken = stepSweep(move);
+        return taken;
+    }
+};
+
+} // namespace
+
+// Stepped through from the first step to the last, the plot and the notes are a Run's.
+TEST_F(KeyStepTest, StepsTakenOneByOneFromTheFirstToTheLastAreARunsSweep) {
+    runSweep();
+    const auto runCircles = view.circles;
+    const auto runNotes = notes();
+    const auto runTrail = view.penTrail;
+    device.words.clear();
+    const int pauses = steps;
+
+    FakeSweepView stepped;
+    for (int index = 0; index < kSweepSteps; ++index) {
+        const KeyStep taken = stepSweep(StepMove::next);
+        ASSERT_EQ(taken.outcome, KeyStep::Outcome::taken) << index;
+        EXPECT_EQ(taken.index, index);
+        EXPECT_EQ(taken.step, sweepStepAt(index, whole));
+    }
+    EXPECT_EQ(steps, pauses) << "no pause";
+    EXPECT_EQ(stepped.refreshes, 1);
+    EXPECT_EQ(stepped.rectangles, view.rectangles) << "the grey field and the red frame";
+    EXPECT_EQ(stepped.penTrail, runTrail) << "the baseline";
+    ASSERT_EQ(stepped.circles.size(), runCircles.size());
+    for (size_t i = 0; i < runCircles.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(stepped.circles[i].box, runCircles[i].box);
+        EXPECT_EQ(stepped.circles[i].pen, runCircles[i].pen);
+        EXPECT_EQ(stepped.circles[i].brush, runCircles[i].brush);
+        EXPECT_EQ(stepped.circles[i].x, runCircles[i].x);
+        EXPECT_EQ(stepped.circles[i].y, runCircles[i].y);
+    }
+    EXPECT_EQ(notes(), runNotes);
+    EXPECT_EQ(stepped.plotStep, kSweepSteps - 1);
+}
+
+struct Move {
+    const char* name;
+    std::optional<int> from; // where the plot stands before, nothing for a plot with no sweep
+    StepMove move;
+    KeyStep::Outcome outcome;
+    int index; // where it stands after
+};
+
+void PrintTo(const Move& move, std::ostream* out) {
+    *out << move.name;
+}
+
+class KeyMoveTest : public KeyStepTest, public testing::WithParamInterface<Move> {};
+
+// Each key from where the plot stands: a step taken draws its circle with the current whole,
+// strikes its note and writes the read-outs; past either end nothing moves, is drawn or sounds,
+// and nothing wraps round.
+TEST_P(KeyMoveTest, TakesItsStepOrNone) {
+    const Move& move = GetParam();
+    whole = 250;
+    if (move.from)
+        view.plotStep = move.from;
+    const KeyStep taken = stepSweep(move.move);
+    EXPECT_EQ(taken.outcome, move.outcome);
+    EXPECT_EQ(taken.index, move.index);
+    EXPECT_EQ(view.plotStep, move.index < 0 ? std::nullopt : std::optional<int>(move.index));
+    if (move.outcome != KeyStep::Outcome::taken) {
+        EXPECT_TRUE(view.circles.empty());
+        EXPECT_TRUE(view.rectangles.empty());
+        EXPECT_EQ(view.refreshes, 0);
+        EXPECT_TRUE(device.words.empty());
+        return;
+    }
+    const SweepStep step = sweepStepAt(move.index, 250);
+    ASSERT_EQ(view.circles.size(), 1u);
+    EXPECT_EQ(view.circles[0].box, QRect(QPoint(step.x1, step.y1), QPoint(step.x2, step.y2)));
+    EXPECT_EQ(view.circles[0].pen, step.pen);
+    EXPECT_EQ(view.circles[0].brush, step.brush);
+    EXPECT_EQ(view.circles[0].x, FloatToStr(step.x));
+    EXPECT_EQ(view.circles[0].y, FloatToStr(step.userY));
+    EXPECT_EQ(notes(), std::vector<int>{step.note});
+    // Only a plot with no sweep on it is made ready first.
+    EXPECT_EQ(view.refreshes, move.from ? 0 : 1);
+    EXPECT_EQ(view.rectangles.size(), move.from ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyMoveTest,
+    testing::Values(
+        Move{"RightOnANewPlot", std::nullopt, StepMove::next, KeyStep::Outcome::taken, 0},
+        Move{"LeftOnANewPlot", std::nullopt, StepMove::previous, KeyStep::Outcome::pastFirst, -1},
+        Move{"HomeOnANewPlot", std::nullopt, StepMove::first, KeyStep::Outcome::taken, 0},
+        Move{"EndOnANewPlot", std::nullopt, StepMove::last, KeyStep::Outcome::taken, 125},
+        Move{"RightInTheMiddle", 63, StepMove::next, KeyStep::Outcome::taken, 64},
+        Move{"LeftInTheMiddle", 63, StepMove::previous, KeyStep::Outcome::taken, 62},
+        Move{"HomeInTheMiddle", 63, StepMove::first, KeyStep::Outcome::taken, 0},
+        Move{"EndInTheMiddle", 63, StepMove::last, KeyStep::Outcome::taken, 125},
+        Move{"LeftAtTheFirst", 0, StepMove::previous, KeyStep::Outcome::pastFirst, 0},
+        Move{"HomeAtTheFirst", 0, StepMove::first, KeyStep::Outcome::taken, 0},
+        Move{"RightAtTheLast", 125, StepMove::next, KeyStep::Outcome::pastLast, 125},
+        Move{"EndAtTheLast", 125, StepMove::last, KeyStep::Outcome::taken, 125},
+        Move{"LeftAtTheLast", 125, StepMove::previous, KeyStep::Outcome::taken, 124}),
+    [](const testing::TestParamInfo<Move>& info) { return info.param.name; });
+
+TEST_F(KeyStepTest, NoKeyStepsWhileASweepRuns) {
+    KeyStep during{};
+    atStep(30, [&during] { during = stepSweep(StepMove::next); });
+    runSweep();
+    EXPECT_EQ(during.outcome, KeyStep::Outcome::notNow);
+    EXPECT_EQ(view.circles.size(), size_t{kSweepSteps});
+    EXPECT_EQ(device.words.size(), size_t{kSweepSteps});
+    // Once it has ended, the plot stands at its last step.
+    EXPECT_EQ(stepSweep(StepMove::next).outcome, KeyStep::Outcome::pastLast);
+    EXPECT_EQ(stepSweep(StepMove::previous).index, kSweepSteps - 2);
+}
+
+// A stop ends the sweep after the step that handles it: its circles stay, no note follows, and
+// the keys go on from that step. The later of a stop and a Run handled in the same step counts.
+TEST_F(KeyStepTest, AStoppedSweepEndsAfterItsStepAndTheKeysGoOnFromThere) {
+    atStep(40, [] { stopRunningSweep(); });
+    runSweep();
+    EXPECT_FALSE(sweepRunning());
+    EXPECT_EQ(view.circles.size(), 40u);
+    EXPECT_EQ(device.words.size(), 40u);
+    EXPECT_EQ(view.refreshes, 1);
+    EXPECT_EQ(view.plotStep, 39);
+
+    const KeyStep next = stepSweep(StepMove::next);
+    EXPECT_EQ(next.index, 40);
+    EXPECT_EQ(view.circles.back().box.topLeft(),
+              QPoint(sweepStepAt(40, whole).x1, sweepStepAt(40, whole).y1));
+    EXPECT_EQ(device.words.size(), 41u);
+
+    // Within one step, a stop then a Run start the sweep again, to its end; a Run then a stop
+    // end it.
+    const struct {
+        const char* order;
+        void (*handle)();
+        size_t circles;
+    } orders[] = {{"stop, Run",
+                   [] {
+                       stopRunningSweep();
+                       runSweep();
+                   },
+                   10u + 126u},
+                  {"Run, stop",
+                   [] {
+                       runSweep();
+                       stopRunningSweep();
+                   },
+                   10u}};
+    for (const auto& order : orders) {
+        SCOPED_TRACE(order.order);
+        view.circles.clear();
+        steps = 0;
+        actions.clear();
+        atStep(10, order.handle);
+        runSweep();
+        EXPECT_EQ(view.circles.size(), order.circles);
+    }
+}
+
+TEST_F(KeyStepTest, AStopWithNoSweepRunningChangesNothing) {
+    stopRunningSweep();
+    runSweep();
+    EXPECT_EQ(view.circles.size(), size_t{kSweepSteps});
+}
+
+// A pass stepped through from the first step to the last is kept as the sweep it drew and
+// struck, its notes at the sweep's pace; one left with a step out of order is not, and the
+// sweep before it stays the last.
+TEST_F(KeyStepTest, APassSteppedThroughIsKeptAsTheSweepItDrewAndStruck) {
+    whole = 7;
+    runSweep();
+    whole = 250;
+    press(StepMove::first);
+    press(StepMove::next, 60);
+    press(StepMove::previous);
+    press(StepMove::next, 80);
+    ASSERT_TRUE(lastSweep());
+    EXPECT_EQ(lastSweep()->steps, plannedSweep(7).steps) << "a pass out of order";
+
+    press(StepMove::first);
+    press(StepMove::next, kSweepSteps - 1);
+    ASSERT_TRUE(lastSweep());
+    const SweepRecord planned = plannedSweep(250);
+    EXPECT_EQ(lastSweep()->steps, planned.steps);
+    ASSERT_EQ(lastSweep()->noteTimes.size(), planned.noteTimes.size());
+    for (size_t i = 0; i < planned.noteTimes.size(); ++i)
+        EXPECT_NEAR(lastSweep()->noteTimes[i], planned.noteTimes[i], 1e-9) << i;
+}
+
+// A sweep stopped part of the way is no sweep, but stepped on to its end it is one.
+TEST_F(KeyStepTest, ASweepStoppedAndSteppedOnToItsEndIsKept) {
+    whole = 7;
+    runSweep();
+    whole = 500;
+    steps = 0;
+    atStep(50, [] { stopRunningSweep(); });
+    runSweep();
+    ASSERT_TRUE(lastSweep());
+    EXPECT_EQ(lastSweep()->steps, plannedSweep(7).steps) << "a stopped sweep is not kept";
+    press(StepMove::next, kSweepSteps - 51);
+    EXPECT_EQ(lastSweep()->steps, plannedSweep(7).steps) << "short of the last step";
+    press(StepMove::next);
+    EXPECT_EQ(lastSweep()->steps, plannedSweep(500).steps);
+    const auto& times = lastSweep()->noteTimes;
+    ASSERT_EQ(times.size(), size_t{kSweepSteps});
+    for (size_t i = 50; i < times.size(); ++i)
+        EXPECT_NEAR(times[i] - times[i - 1], 0.060, 1e-9) << i;
 }

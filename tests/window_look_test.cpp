@@ -9,7 +9,9 @@
 #include <QTest>
 
 #include <cmath>
+#include <initializer_list>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -242,4 +244,46 @@ TEST_F(WindowLookTest, SliderTicksStandJustBelowTheHandle) {
     EXPECT_LE(tick.top() - handle.bottom() - 1, 3) << "the gap between handle and tick";
     EXPECT_LE(tick.height(), 6);
     EXPECT_NEAR(tick.center().x(), handle.center().x(), 1);
+}
+
+// The focused plot shows a ring in the focus colour round itself, just outside its 660 x 500
+// pixels, which it leaves as they are; it takes nothing else of the window's look, and goes
+// with the focus.
+TEST_F(WindowLookTest, TheFocusedPlotShowsARingOutsideItsPixels) {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    PaintBox* plot = form->ui.PaintBox1;
+    form->ui.ButtonRun->setFocus(Qt::TabFocusReason);
+    form->ButtonRunClick();
+    const QImage unfocused = form->content()->grab().toImage();
+    const QRect inPlot = plot->geometry();
+    // What the focus changes elsewhere is the other control's own look.
+    const QRect around = inPlot.adjusted(-10, -10, 10, 10);
+
+    plot->setFocus(Qt::TabFocusReason);
+    const QImage focused = form->content()->grab().toImage();
+    const QRgb background = unfocused.pixel(inPlot.left() - 6, inPlot.top() + 100);
+    const QRgb highlight = plot->palette().color(QPalette::Highlight).rgb();
+    QRect changed;
+    for (int y = around.top(); y <= around.bottom(); ++y)
+        for (int x = around.left(); x <= around.right(); ++x)
+            if (focused.pixel(x, y) != unfocused.pixel(x, y)) {
+                changed |= QRect(x, y, 1, 1);
+                EXPECT_EQ(focused.pixel(x, y), highlight) << x << "," << y;
+            }
+    EXPECT_EQ(changed, inPlot.adjusted(-3, -3, 3, 3)) << "the ring's outer edge";
+    // Round the plot: its gap, its ring, and the window again.
+    for (const auto& [offset, colour] : std::initializer_list<std::pair<int, QRgb>>{
+             {1, background}, {2, highlight}, {3, highlight}, {4, background}}) {
+        SCOPED_TRACE(offset);
+        EXPECT_EQ(focused.pixel(inPlot.left() - offset, inPlot.center().y()), colour);
+        EXPECT_EQ(focused.pixel(inPlot.right() + offset, inPlot.center().y()), colour);
+        EXPECT_EQ(focused.pixel(inPlot.center().x(), inPlot.top() - offset), colour);
+        EXPECT_EQ(focused.pixel(inPlot.center().x(), inPlot.bottom() + offset), colour);
+    }
+    EXPECT_EQ(focused.copy(inPlot), plot->picture().convertToFormat(focused.format()));
+
+    form->ui.ButtonRun->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(form->content()->grab().toImage(), unfocused);
 }

@@ -4,9 +4,11 @@
 #include "platform/application.h"
 #include "platform/text_conversions.h"
 #include "sweep/sweep.h"
+#include "ui/plot_keys.h"
 #include "ui/plot_menu.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 
 TForm1* Form1 = nullptr;
 
@@ -23,6 +25,11 @@ constexpr QPoint kDesignedPosition(411, 120);
 TForm1::TForm1(QWidget* owner) : Form(owner) {
     registerPictures();
     ui.setupUi(content());
+    // The plot joins the tab order after Run, as the layout says. Made first, it stands first in
+    // the focus chain, and Qt leaves it there when Tab already reaches it after Run by wrapping
+    // round, which would give it the window's first focus: it is moved past the read-out first.
+    QWidget::setTabOrder(ui.EditX, ui.PaintBox1);
+    QWidget::setTabOrder(ui.ButtonRun, ui.PaintBox1);
     // The window opens where it was designed, not centred, wherever the screen allows.
     placeAsDesigned(kDesignedPosition);
     // Qt paints every window through an off-screen back buffer already: double buffering
@@ -33,6 +40,7 @@ TForm1::TForm1(QWidget* owner) : Form(owner) {
     connect(ui.EditWhole, &QLineEdit::textChanged, this,
             dispatched(this, &TForm1::EditWholeChange));
     new PlotMenu(ui.PaintBox1);
+    new PlotKeys(ui.PaintBox1, dispatched(this, &TForm1::ButtonRunClick));
     openMidiChannel();
     // Only a window that was made is swept on.
     sweepWindow = this;
@@ -54,6 +62,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (sweepWindow == this)
         stopSweeps();
     Form::closeEvent(event);
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && sweepRunning()) {
+        stopRunningSweep();
+        return;
+    }
+    Form::keyPressEvent(event);
 }
 
 // A read-out too narrow for its number shows the number's start, as the user reads it.

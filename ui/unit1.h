@@ -28,6 +28,8 @@ protected:
     // A shown window is swept on; a closed one is not.
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Esc stops a running sweep, wherever the focus is in the window: no control takes Esc.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     static void showReadOut(QLineEdit* readOut, const QString& text);

@@ -172,6 +172,13 @@ class Controls:
     def read_outs(self):
         return self.text("x read-out"), self.text("y read-out")
 
+    def wait_sweep_past(self, x):
+        """Waits for the running sweep's x read-out to pass `x`."""
+        def past():
+            text = self.read_outs()[0]
+            return text != LAST_X and float(text.replace(",", ".")) > x
+        until(past, 10, "the sweep past x = %d" % x, self.read_outs)
+
     def wait_read_outs(self, expected, timeout=SWEEP_SECONDS + 5):
         """Waits for the read-outs to show `expected`; returns every x read seen meanwhile."""
         seen = []

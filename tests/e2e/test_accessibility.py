@@ -11,7 +11,7 @@ from waits import until
 
 SWEEP_SECONDS = 126 * 0.060
 CONTROLS = {  # accessible name: role
-    "Plot": "filler",
+    "Plot": "chart",
     "Keyboard scale of midiRamp": "image",
     "Colour scale of colorRamp": "image",
     "x read-out": "text",
@@ -22,7 +22,7 @@ CONTROLS = {  # accessible name: role
     "Run": "push button",
 }
 LAST_X = "632.080888748169"
-TAB_ORDER = ["x read-out", "y read-out", "whole", "whole value", "Run"]
+TAB_ORDER = ["x read-out", "y read-out", "whole", "whole value", "Run", "Plot"]
 
 
 class AccessibilityTest(unittest.TestCase):
@@ -79,6 +79,8 @@ class AccessibilityTest(unittest.TestCase):
             node = self.control(name)
             self.assertEqual(node.getRoleName(), role, name)
             self.assertTrue(node.description, name)
+        self.assertTrue(self.control("Plot").getState().contains(pyatspi.STATE_FOCUSABLE))
+        self.assertIn("Right and Left arrows", self.control("Plot").description)
         images = [node for node in self.nodes() if node.getRoleName() == "image"]
         self.assertEqual(len(images), 4)
         self.assertIn("35", self.control("Keyboard scale of midiRamp").description)

@@ -16,25 +16,12 @@ import reference
 import sound
 from desktop import Image
 from harness import LAST_X, LAST_Y, DesktopTestCase, EDIT, RUN
-from plot import PLOT, WINDOW
+from plot import PLOT, WINDOW, pixels, settled_plot
 from test_export import export, midi_events
 from waits import until
 
 ITEMS = ["Save Sound As…", "Save MIDI As…", "Save Picture As…", "Copy Picture"]
-PLOT_SIZE = (660, 500)
 ON_PLOT = (WINDOW[0] + PLOT[0] + 300, WINDOW[1] + PLOT[1] + 200)
-
-
-def pixels(image):
-    """An Image (desktop.py) as an array of rows of (r, g, b)."""
-    return np.frombuffer(image.pixels, dtype=np.uint8)[:image.width * image.height * 3] \
-        .reshape(image.height, image.width, 3)
-
-
-def plot_of(screen):
-    """The plot's pixels on a screenshot."""
-    left, top = WINDOW[0] + PLOT[0], WINDOW[1] + PLOT[1]
-    return pixels(screen)[top:top + PLOT_SIZE[1], left:left + PLOT_SIZE[0]]
 
 
 def picture(path):
@@ -146,25 +133,6 @@ class PlotMenuTest(DesktopTestCase):
               lambda: "the folder holds %s" % os.listdir(os.path.dirname(path)))
         return path
 
-    def settled_plot(self):
-        """The plot on the screen once two screenshots in a row agree: the last step drawn."""
-        shots = [plot_of(self.desktop.screenshot())]
-
-        def settled():
-            shots.append(plot_of(self.desktop.screenshot()))
-            return np.array_equal(shots[-1], shots[-2])
-
-        until(settled, 5, "the plot to stand still",
-              lambda: "%d pixels changed" % np.count_nonzero(shots[-1] != shots[-2]))
-        return shots[-1]
-
-    def wait_sweep_past(self, x):
-        """Waits for the running sweep's x read-out to pass `x`."""
-        def past():
-            text = self.controls.read_outs()[0]
-            return text != LAST_X and float(text.replace(",", ".")) > x
-        until(past, 10, "the sweep past x = %d" % x, self.controls.read_outs)
-
     def set_whole(self, value):
         self.desktop.click(*EDIT)
         self.desktop.key("ctrl+a")
@@ -174,9 +142,9 @@ class PlotMenuTest(DesktopTestCase):
         """Sets whole, plays a sweep to its end and returns the plot as shown then."""
         self.set_whole(whole)
         self.desktop.click(*RUN)
-        self.wait_sweep_past(100)
+        self.controls.wait_sweep_past(100)
         self.controls.wait_read_outs((LAST_X, LAST_Y))
-        return self.settled_plot()
+        return settled_plot(self.desktop)
 
     def test_1_items_are_named_and_disabled_before_the_first_sweep(self):
         menu = self.open_menu()
@@ -230,14 +198,14 @@ class PlotMenuTest(DesktopTestCase):
     def test_3_a_whole_changed_during_the_sweep_is_kept_and_a_save_during_the_next_keeps_it(self):
         self.set_whole(250)
         self.desktop.click(*RUN)
-        self.wait_sweep_past(150)
+        self.controls.wait_sweep_past(150)
         self.set_whole(7)
         self.controls.wait_read_outs((LAST_X, LAST_Y))
-        shown = self.settled_plot()
+        shown = settled_plot(self.desktop)
 
         # The next sweep runs on while the dialog is open and the file is written.
         self.desktop.click(*RUN)
-        self.wait_sweep_past(50)
+        self.controls.wait_sweep_past(50)
         self.choose("Save MIDI As…")
         dialog = self.window_named("Save MIDI As")
         during = self.controls.read_outs()

@@ -1,5 +1,6 @@
 """The window as a screen-reader user hears it: Orca, driven by the keyboard alone, speaks the
-window as a frame and every edit box's value whole, before and after a sweep."""
+window as a frame and every edit box's value whole, before and after a sweep; Tab from Run
+reaches the plot, which Orca names, and each step the arrow keys take is spoken."""
 
 import re
 import unittest
@@ -31,11 +32,37 @@ class ScreenReaderTest(unittest.TestCase):
             desktop.click(WINDOW[0] + RUN_BUTTON[0], WINDOW[1] + RUN_BUTTON[1])
             Accessibility(desktop).application(program).wait_read_outs((LAST_X, LAST_Y))
             reader.start_orca()
-            heard = []
-            for name in ["x read-out", "y read-out"]:
-                heard.append(self.value(reader, name, lambda: desktop.key("Tab")))
+            # From Run, past the plot.
+            heard = [self.value(reader, "x read-out", lambda: desktop.key("Tab", "Tab")),
+                     self.value(reader, "y read-out", lambda: desktop.key("Tab"))]
             self.assertEqual(heard, [LAST_X, LAST_Y])
         end(program)
+
+    def test_tab_from_run_reaches_the_plot_and_each_step_is_spoken(self):
+        with Desktop(accessibility=True) as desktop:
+            program = desktop.start_program()
+            window = desktop.wait_window()
+            reader = ScreenReader(desktop)
+            desktop.run("xdotool", "windowfocus", "--sync", window)
+            reader.wait_for(lambda said: TITLE + " frame." in said, 10, "no frame announced")
+            self.spoken_after(reader, "Run push button.", lambda: desktop.key(*["Tab"] * 4))
+            self.spoken_after(reader, "Plot chart.", lambda: desktop.key("Tab"))
+            steps = ["step 1 of 126, x 7.1, y 0, note 35.",
+                     "step 2 of 126, x 12.1, y 0.31, note 35.",
+                     "step 3 of 126, x 17.1, y 1.25, note 35."]
+            heard = len(reader.said())
+            for step in steps:
+                self.spoken_after(reader, step, lambda: desktop.key("Right"))
+            said = reader.said()[heard:]
+            self.assertEqual([message for message in said if message.startswith("step ")], steps)
+        end(program)
+
+    @staticmethod
+    def spoken_after(reader, message, act):
+        """Does `act()` and waits for Orca to speak `message` afterwards."""
+        before = len(reader.said())
+        act()
+        reader.wait_for(lambda said: message in said[before:], 10, "%r not spoken" % message)
 
     @staticmethod
     def value(reader, name, focus):

@@ -4,12 +4,15 @@ import os
 import time
 import unittest
 
+import numpy as np
+
 from desktop import Desktop, Image
 from harness import end
-from plot import GREY, PLOT, RED, RUN_BUTTON, WINDOW, at, circle_mismatches, plot_pixel
+from plot import GREY, PLOT, RED, RUN_BUTTON, WINDOW, at, circle_mismatches, pixels, plot_pixel
 from waits import until
 
-SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.join(HERE, "..", "..")
 PICTURES = os.path.join(SOURCE, "ui", "pictures")
 SILVER = (192, 192, 192)
 LABELS = {  # left, top, width, height of the labels and read-outs that show text
@@ -66,6 +69,19 @@ class WindowTest(unittest.TestCase):
             self.assertEqual(
                 mismatches(self.before, picture, WINDOW[0] + left, WINDOW[1] + top), 0,
                 (left, top))
+
+    def test_before_any_key_the_window_is_as_designed_pixel_for_pixel(self):
+        # As kept in window_at_start.png, which `tools/screenshot --at-start` makes anew where
+        # the window's look is meant to change.
+        kept = pixels(Image.load(os.path.join(HERE, "window_at_start.png")))
+        left, top, width, height = WINDOW
+        shown = pixels(self.before)[top:top + height, left:left + width]
+        self.assertEqual(kept.shape, shown.shape)
+        wrong = np.argwhere((kept != shown).any(axis=2))
+        if len(wrong):
+            self.fail("%d pixels differ, from (x, y) %s to %s; the screen: %s" % (
+                len(wrong), tuple(wrong.min(axis=0)[::-1]), tuple(wrong.max(axis=0)[::-1]),
+                self.desktop.keep_screenshot("window-at-start")))
 
     def test_texts_are_in_place_and_the_plot_is_blank(self):
         for name, (left, top, width, height) in LABELS.items():
