@@ -60,12 +60,30 @@ class Image:
         return tuple(self.pixels[i:i + 3])
 
 
-class Desktop:
-    """Xvfb on a free display, with PulseAudio if `audio`; stops everything on exit."""
+# The fonts the window's layout takes, from the file folder of Debian's fonts-liberation, and
+# nothing else: a desktop that sees only these draws the same text whatever else the machine
+# has installed (Liberation 2, which fontconfig prefers where it is there, draws some glyphs
+# otherwise).
+LAYOUT_FONTS = "/usr/share/fonts/truetype/liberation"
+FONTS_CONF = """<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <dir>%s</dir>
+  <cachedir>%s</cachedir>
+</fontconfig>
+"""
 
-    def __init__(self, audio=False, accessibility=False, width=1600, height=1000):
+
+class Desktop:
+    """Xvfb on a free display, with PulseAudio if `audio`; stops everything on exit. With
+    `layout_fonts_only`, the programs it starts see no fonts but LAYOUT_FONTS, for tests that
+    hold text to its pixels."""
+
+    def __init__(self, audio=False, accessibility=False, width=1600, height=1000,
+                 layout_fonts_only=False):
         self.audio = audio
         self.accessibility = accessibility
+        self.layout_fonts_only = layout_fonts_only
         self.size = (width, height)
         self.processes = []
         self.folder = tempfile.mkdtemp(prefix="ramp-desktop-")
@@ -93,6 +111,11 @@ class Desktop:
             display = read_line(pipe, 20, "Xvfb's display number").strip()
         self.env["DISPLAY"] = ":" + display
         self.env["XDG_RUNTIME_DIR"] = self.folder
+        if self.layout_fonts_only:
+            conf = os.path.join(self.folder, "fonts.conf")
+            with open(conf, "w") as out:
+                out.write(FONTS_CONF % (LAYOUT_FONTS, os.path.join(self.folder, "font-cache")))
+            self.env["FONTCONFIG_FILE"] = conf
         if self.audio:
             self.start_audio()
         if self.accessibility:
